@@ -1,8 +1,9 @@
 // Receive latency: from a byte written on the far (master) side of a
 // pseudo-terminal to OnRxChar running on the GUI thread, divided by
 // QSerialPort's readyRead latency on a pseudo-terminal of its own. The two
-// are sampled alternately in one run, each from an idle GUI thread waiting
-// in its event loop, as the program waits in its delay.
+// are sampled alternately in one run; the far side is a thread of its own
+// and each byte finds the GUI thread idle in its event loop, as the program
+// waits in its delay.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSerialPort>
@@ -10,6 +11,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,27 +58,72 @@ double Percentile(std::vector<double> v, double p) {
   return v[i];
 }
 
-// One sample: after a short idle pause, writes a byte to master and runs the
-// event loop until *arrived holds; returns the microseconds from the write
-// to the arrival time stamped by the receiving handler.
-double Sample(int master, Clock::time_point& arrivedAt, bool& arrived, QEventLoop& loop) {
+// The far side: a thread of its own that writes one byte to a master when
+// asked, after a short pause, so that the GUI thread is idle in its event
+// loop when the byte comes, as the program waits for the receiver.
+class FarSide {
+ public:
+  FarSide() : thread_([this] { Run(); }) {}
+  ~FarSide() {
+    {
+      std::lock_guard l(m_);
+      quit_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  void SendAfterPause(int master) {
+    std::lock_guard l(m_);
+    master_ = master;
+    cv_.notify_all();
+  }
+  Clock::time_point SentAt() {
+    std::lock_guard l(m_);
+    return sentAt_;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock l(m_);
+    for (;;) {
+      cv_.wait(l, [&] { return quit_ || master_ >= 0; });
+      if (quit_) return;
+      const int fd = master_;
+      master_ = -1;
+      l.unlock();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      l.lock();
+      sentAt_ = Clock::now();  // stamped before the write, read after the arrival
+      l.unlock();
+      const char byte = 'x';
+      if (::write(fd, &byte, 1) != 1) std::perror("write");
+      l.lock();
+    }
+  }
+  std::mutex m_;
+  std::condition_variable cv_;
+  int master_ = -1;
+  bool quit_ = false;
+  Clock::time_point sentAt_;
+  std::thread thread_;
+};
+
+// One sample: the far side writes a byte to master while the GUI thread
+// runs its event loop until the receiving handler has stamped the arrival;
+// returns the microseconds between the two.
+double Sample(FarSide& far, int master, Clock::time_point& arrivedAt, bool& arrived, QEventLoop& loop) {
   arrived = false;
-  Clock::time_point sentAt;
-  QTimer::singleShot(2, Qt::PreciseTimer, [&] {
-    sentAt = Clock::now();
-    const char byte = 'x';
-    if (::write(master, &byte, 1) != 1) std::perror("write");
-  });
   QTimer guard;
   guard.setSingleShot(true);
   QObject::connect(&guard, &QTimer::timeout, &loop, [&] { loop.quit(); });
   guard.start(2000);
+  far.SendAfterPause(master);
   loop.exec();
   if (!arrived) {
     std::fprintf(stderr, "bench_rx_latency: a byte did not arrive within 2 s\n");
     std::exit(1);
   }
-  return std::chrono::duration<double, std::micro>(arrivedAt - sentAt).count();
+  return std::chrono::duration<double, std::micro>(arrivedAt - far.SentAt()).count();
 }
 
 }  // namespace
@@ -89,6 +138,7 @@ int main(int argc, char** argv) {
   Pty ours, theirs;
   serial::PublishPort(1, ours.path);
 
+  FarSide far;
   QEventLoop loop;
   bool arrived = false;
   Clock::time_point arrivedAt;
@@ -127,17 +177,17 @@ int main(int argc, char** argv) {
 
   // Warm up both paths, then sample them alternately.
   for (int i = 0; i < 20; ++i) {
-    Sample(ours.master, arrivedAt, arrived, loop);
-    Sample(theirs.master, arrivedAt, arrived, loop);
+    Sample(far, ours.master, arrivedAt, arrived, loop);
+    Sample(far, theirs.master, arrivedAt, arrived, loop);
   }
   std::vector<double> a, b;
   for (int i = 0; i < kSamples; ++i) {
     if (i % 2 == 0) {
-      a.push_back(Sample(ours.master, arrivedAt, arrived, loop));
-      b.push_back(Sample(theirs.master, arrivedAt, arrived, loop));
+      a.push_back(Sample(far, ours.master, arrivedAt, arrived, loop));
+      b.push_back(Sample(far, theirs.master, arrivedAt, arrived, loop));
     } else {
-      b.push_back(Sample(theirs.master, arrivedAt, arrived, loop));
-      a.push_back(Sample(ours.master, arrivedAt, arrived, loop));
+      b.push_back(Sample(far, theirs.master, arrivedAt, arrived, loop));
+      a.push_back(Sample(far, ours.master, arrivedAt, arrived, loop));
     }
   }
   port.ClosePort();
