@@ -60,6 +60,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -526,9 +527,9 @@ class LinuxComDevice final : public IComDevice {
     std::unique_lock lk(mu_);
     if (Consume(stopFd_)) return 0;
     if (dead_) ThrowErrno(deadErrno_, "event wait on " + path_);
-    // Windows refuses a wait with no events; an immediate 0 here could
-    // make a caller loop.
-    if (mask_ == 0) ThrowErrno(EINVAL, "event wait on " + path_ + " with no events selected");
+    // An empty mask ends a wait, also one that starts after SetCommMask(0):
+    // a stop by the mask cannot be lost to timing.
+    if (mask_ == 0) return 0;
     const uint64_t zeroGen = maskZeroGen_;
     ++waiters_;
     struct Leave {
@@ -862,7 +863,12 @@ std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path) {
 }
 
 std::unique_ptr<IComDevice> OpenLinuxComDevice(const std::string& portName) {
-  const auto device = serial::ResolvePortDevice(portName);
+  std::optional<std::filesystem::path> device;
+  try {
+    device = serial::ResolvePortDevice(portName);
+  } catch (const std::system_error& e) {  // the system refused the device scan
+    ThrowErrno(e.code().value(), "looking for " + portName);
+  }
   if (!device) throw ComOsError(winerr::kFileNotFound, ENOENT, portName + ": no such port");
   return OpenLinuxComDevicePath(device->string());
 }

@@ -1,26 +1,12 @@
-// The Linux device layer against a real pseudo-terminal: the test holds the
-// master (the far side), the layer opens the slave by its name.
-#include "serial/ComDevice.h"
+// The Linux device layer on a pseudo-terminal: line settings as the far
+// side sees them, the input filter, timeouts, exclusive open, events.
+#include "LinuxDevPty.h"
+#include "PtyHelper.h"
 #include "serial/PortMap.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
-#include <future>
-#include <gtest/gtest.h>
-#include <mutex>
-#include <pty.h>
-#include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
-
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // The kernel's termios with free speeds (glibc does not declare it).
 struct termios2 {
@@ -30,78 +16,10 @@ struct termios2 {
   speed_t c_ispeed, c_ospeed;
 };
 
+
 namespace {
 
-// ComPort1's configuration: 9600 8N1, binary, NULs discarded, DTR/RTS off.
-TDCB ProgramDcb() {
-  TDCB d;
-  d.BaudRate = 9600;
-  d.Flags = dcb::fBinary | dcb::fNull;
-  d.XonLim = d.XoffLim = 256;
-  return d;
-}
-
-const TCommTimeouts kProgramTimeouts{kMaxDword, 0, 0, 100, 1000};
-
-int CodeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComOsError& e) {
-    return e.WinCode();
-  }
-  return 0;
-}
-
-// Runs a wait on a thread of its own: the result, or the error's code as a
-// negative number.
-std::future<long> WaitAsync(IComDevice& dev) {
-  return std::async(std::launch::async, [&dev]() -> long {
-    try {
-      return dev.WaitCommEvent();
-    } catch (const ComOsError& e) {
-      return -e.WinCode();
-    }
-  });
-}
-
-class LinuxDevTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    int slave = -1;
-    char name[128];
-    ASSERT_EQ(::openpty(&master_, &slave, name, nullptr, nullptr), 0);
-    ::close(slave);
-    path_ = name;
-    dev_ = OpenLinuxComDevicePath(path_);
-    dev_->SetupComm(1024, 1024);
-    dev_->SetCommState(ProgramDcb());
-    dev_->SetCommTimeouts(kProgramTimeouts);
-  }
-  void TearDown() override {
-    dev_.reset();
-    if (master_ >= 0) ::close(master_);
-  }
-  void Send(const std::string& s) {
-    ASSERT_EQ(::write(master_, s.data(), s.size()), static_cast<ssize_t>(s.size()));
-  }
-  termios FarSide() {
-    termios t{};
-    EXPECT_EQ(::tcgetattr(master_, &t), 0);
-    return t;
-  }
-  // Blocks up to ms for n bytes.
-  std::string ReadBlocking(uint32_t n, uint32_t ms = 2000) {
-    dev_->SetCommTimeouts({0, 0, ms, 0, 0});
-    std::string s(n, '\0');
-    s.resize(dev_->Read(s.data(), n));
-    dev_->SetCommTimeouts(kProgramTimeouts);
-    return s;
-  }
-
-  int master_ = -1;
-  std::string path_;
-  std::unique_ptr<IComDevice> dev_;
-};
+using namespace linuxdev_test;
 
 TEST_F(LinuxDevTest, ProgramLineSettingsReachTheDevice) {
   const termios t = FarSide();
@@ -216,27 +134,6 @@ TEST_F(LinuxDevTest, ReadNeverBlocksWithProgramTimeouts) {
   EXPECT_LT(Clock::now() - t0, 2s);
 }
 
-TEST_F(LinuxDevTest, WriteIsBoundedByItsTimeoutAndEndedByAbort) {
-  // The far side never reads: the pty buffer fills and the write must end.
-  std::string big(1 << 20, 'w');
-  dev_->SetCommTimeouts({kMaxDword, 0, 0, 0, 300});
-  auto t0 = Clock::now();
-  uint32_t n = dev_->Write(big.data(), big.size());
-  auto took = Clock::now() - t0;
-  EXPECT_GT(n, 0u);
-  EXPECT_LT(n, big.size());
-  EXPECT_GT(took, 200ms);
-  EXPECT_LT(took, 3s);
-
-  // Without a limit only an abort ends it.
-  dev_->SetCommTimeouts({kMaxDword, 0, 0, 0, 0});
-  auto w = std::async(std::launch::async, [&] { return dev_->Write(big.data(), big.size()); });
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);
-  dev_->PurgeComm(purge::TXABORT);
-  ASSERT_EQ(w.wait_for(2s), std::future_status::ready);
-  EXPECT_LT(w.get(), big.size());
-}
-
 TEST_F(LinuxDevTest, SecondOpenIsRefusedAsBusyUntilClosed) {
   // Root passes TIOCEXCL; the lock still refuses.
   EXPECT_EQ(CodeOf([&] { OpenLinuxComDevicePath(path_); }), 32);
@@ -245,12 +142,7 @@ TEST_F(LinuxDevTest, SecondOpenIsRefusedAsBusyUntilClosed) {
 }
 
 TEST_F(LinuxDevTest, OpenByComNameAndMissingDevices) {
-  char tmpl[] = "/tmp/zov-linuxdev-XXXXXX";
-  ASSERT_NE(::mkdtemp(tmpl), nullptr);
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string oldValue = old ? old : "";
-  ::setenv("XDG_CONFIG_HOME", tmpl, 1);
-
+  TempConfigHome home;  // a port map of the test's own
   dev_.reset();
   serial::PublishPort(8, path_);
   EXPECT_NO_THROW(dev_ = OpenLinuxComDevice("COM8"));
@@ -264,9 +156,6 @@ TEST_F(LinuxDevTest, OpenByComNameAndMissingDevices) {
     EXPECT_EQ(e.SysErrno(), ENOENT);
   }
   EXPECT_EQ(CodeOf([] { OpenLinuxComDevicePath("/dev/null"); }), 31);  // not a serial device
-
-  if (old) ::setenv("XDG_CONFIG_HOME", oldValue.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
-  std::filesystem::remove_all(tmpl);
 }
 
 TEST_F(LinuxDevTest, ForbiddenNodeIsAccessDenied) {
@@ -275,31 +164,6 @@ TEST_F(LinuxDevTest, ForbiddenNodeIsAccessDenied) {
   ASSERT_EQ(::chmod(path_.c_str(), 0), 0);
   EXPECT_EQ(CodeOf([&] { OpenLinuxComDevicePath(path_); }), 5);
   ::chmod(path_.c_str(), 0620);
-}
-
-TEST_F(LinuxDevTest, CancelWaitAndEmptyMaskEndABlockedWaitAtOnce) {
-  dev_->SetCommMask(ev::RXCHAR | ev::RING);
-  auto w = WaitAsync(*dev_);
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);
-  dev_->CancelWait();
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), 0);
-
-  w = WaitAsync(*dev_);
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);
-  dev_->SetCommMask(0);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), 0);
-
-  // A cancel with no wait pending ends the next wait, and only that one.
-  dev_->SetCommMask(ev::RXCHAR);
-  dev_->CancelWait();
-  EXPECT_EQ(dev_->WaitCommEvent(), 0u);
-  w = WaitAsync(*dev_);
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);
-  Send("a");
-  ASSERT_EQ(w.wait_for(2s), std::future_status::ready);
-  EXPECT_EQ(w.get(), long{ev::RXCHAR});
 }
 
 TEST_F(LinuxDevTest, EventCharRaisesRxFlagAndEarlierArrivalsCount) {
@@ -324,43 +188,6 @@ TEST_F(LinuxDevTest, EventCharRaisesRxFlagAndEarlierArrivalsCount) {
   EXPECT_EQ(w.get(), long{ev::RXCHAR});
 }
 
-TEST_F(LinuxDevTest, FarSideVanishingEndsEveryWaitWithoutSpinning) {
-  dev_->SetCommMask(ev::RXCHAR | ev::RING);
-  auto w = WaitAsync(*dev_);
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);
-  ::close(master_);
-  master_ = -1;
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), -1117);
-  w = WaitAsync(*dev_);  // a second wait fails at once too, it does not block or loop
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), -1117);
-  char c;
-  EXPECT_EQ(CodeOf([&] { dev_->Read(&c, 1); }), 1117);
-  EXPECT_EQ(CodeOf([&] { dev_->Write("x", 1); }), 1117);
-  // Closing still works: aborting and emptying a vanished device is no failure.
-  EXPECT_NO_THROW(dev_->PurgeComm(purge::TXABORT | purge::RXABORT));
-  EXPECT_NO_THROW(dev_->PurgeComm(purge::TXCLEAR | purge::RXCLEAR));
-}
-
-TEST_F(LinuxDevTest, PurgeEmptiesTheInputAndAbortsAPendingRead) {
-  dev_->SetCommMask(ev::RXCHAR);
-  Send("0123456789");
-  EXPECT_EQ(dev_->WaitCommEvent(), ev::RXCHAR);
-  EXPECT_EQ(dev_->ClearCommError().InQue, 10u);
-  dev_->PurgeComm(purge::RXCLEAR | purge::TXCLEAR);
-  EXPECT_EQ(dev_->ClearCommError().InQue, 0u);
-  char buf[10];
-  EXPECT_EQ(dev_->Read(buf, 10), 0u);
-
-  dev_->SetCommTimeouts({0, 0, 0, 0, 0});  // a read that waits for all 10
-  auto r = std::async(std::launch::async, [&] { return dev_->Read(buf, 10); });
-  EXPECT_EQ(r.wait_for(100ms), std::future_status::timeout);
-  dev_->PurgeComm(purge::RXABORT);
-  ASSERT_EQ(r.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(r.get(), 0u);
-}
-
 TEST_F(LinuxDevTest, QueuePastItsSizeRaisesRx80FullAndLosesNothing) {
   dev_->SetupComm(100, 100);
   dev_->SetCommMask(ev::RXCHAR | ev::RX80FULL);
@@ -381,84 +208,6 @@ TEST_F(LinuxDevTest, TxEmptyFollowsAWrite) {
   EXPECT_EQ(dev_->Write("hello", 5), 5u);
   ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::TXEMPTY});
-}
-
-double CpuSeconds() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-// With input flow control the own queue stops at its size and leaves the
-// rest in the kernel (which then holds the sender off); the wait must then
-// sleep, not spin, and nothing may be lost.
-TEST_F(LinuxDevTest, FlowControlledQueueStopsAtItsSizeWithoutSpinning) {
-  TDCB d = ProgramDcb();
-  d.Flags |= dcb::fInX;
-  dev_->SetCommState(d);
-  dev_->SetupComm(100, 100);
-  dev_->SetCommMask(ev::RXCHAR);
-  std::string data;
-  for (int i = 0; i < 300; ++i) data += static_cast<char>('a' + i % 26);
-  Send(data);
-  EXPECT_EQ(dev_->WaitCommEvent(), ev::RXCHAR);
-  std::this_thread::sleep_for(50ms);  // let the rest reach the kernel's queue
-  EXPECT_EQ(dev_->ClearCommError().InQue, 300u);
-  const double cpu0 = CpuSeconds();
-  auto w = WaitAsync(*dev_);
-  EXPECT_EQ(w.wait_for(200ms), std::future_status::timeout);
-  EXPECT_LT(CpuSeconds() - cpu0, 0.1);
-  EXPECT_EQ(ReadBlocking(300), data);
-  dev_->CancelWait();
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), 0);
-}
-
-// The event thread waits while another thread reads, as the component does:
-// a flood with NULs arrives complete, in order and without the NULs.
-TEST_F(LinuxDevTest, FloodArrivesCompleteInOrderWhileWaitAndReadsOverlap) {
-  std::string sent, expected;
-  for (int i = 0; i < 256 * 1024; ++i) {
-    char c = i % 7 == 0 ? '\0' : static_cast<char>('a' + i % 23);
-    sent += c;
-    if (c) expected += c;
-  }
-  dev_->SetCommMask(ev::RXCHAR);
-  std::mutex m;
-  std::condition_variable cv;
-  int notifications = 0;
-  std::thread waiter([&] {
-    while (dev_->WaitCommEvent() != 0) {
-      std::lock_guard lk(m);
-      ++notifications;
-      cv.notify_one();
-    }
-  });
-  std::thread farSide([&] {
-    for (size_t off = 0; off < sent.size();) {
-      ssize_t n = ::write(master_, sent.data() + off, std::min<size_t>(4096, sent.size() - off));
-      if (n > 0) off += n;
-    }
-  });
-  std::string got;
-  const auto deadline = Clock::now() + 20s;
-  while (got.size() < expected.size() && Clock::now() < deadline) {
-    {
-      std::unique_lock lk(m);
-      cv.wait_for(lk, 50ms, [&] { return notifications > 0; });
-      notifications = 0;
-    }
-    uint32_t queued = dev_->ClearCommError().InQue;
-    std::string chunk(queued + 512, '\0');
-    uint32_t n = dev_->Read(chunk.data(), chunk.size());
-    EXPECT_GE(n, queued);  // what was announced is there to read
-    got.append(chunk.data(), n);
-  }
-  farSide.join();
-  dev_->CancelWait();
-  waiter.join();
-  ASSERT_EQ(got.size(), expected.size());
-  EXPECT_TRUE(got == expected);
 }
 
 }  // namespace
