@@ -954,7 +954,9 @@ bool Receiver::Reply(std::string text, bool commandReply, bool cuttable) {
   }
   std::vector<Piece> pieces = Has(Fault::Split) ? SplitPieces(text) : std::vector<Piece>{Piece{text, 0, false}};
   if (Has(Fault::Slow)) pieces.front().delayMs += options_.slowDelayMs;
-  if (vanish) pieces.push_back(Piece{"", 0, true});
+  // A moment's pause lets what went out reach the other side's buffer
+  // before the line goes, as with an adapter pulled mid-reply.
+  if (vanish) pieces.push_back(Piece{"", 50, true});
   Queue(std::move(pieces));
   return whole;
 }

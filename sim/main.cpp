@@ -41,8 +41,11 @@ Options:
 While it runs:
   Enter                 presses the receiver's reset button
   q then Enter          ends the simulator
-  kill -USR1 PID        presses the reset button too
-  Ctrl+C, kill PID      end the simulator; its port-map entry is removed
+  SIGUSR1               presses the reset button too (kill -USR1 PID)
+  SIGINT (Ctrl+C), SIGTERM, SIGHUP
+                        end the simulator; its port-map entry is removed
+  Without a terminal (stdin at end of file) only the signals work.
+  Every event (reset, login, refused frame, clock set, ...) is printed.
 
 The line: the pty is raw, 8N1, no echo; the receiver never echoes what it
 gets. Before the reset button is pressed it ignores everything.
