@@ -15,7 +15,9 @@ class LineTest : public PortMapFixture {};
 
 TEST_F(LineTest, PublishesTheFirstFreeNumberAndRemovesOnlyItsOwnEntry) {
   Receiver a(Fast()), b(Fast());
+  EXPECT_FALSE(a.Running());
   a.Start();
+  EXPECT_TRUE(a.Running());
   EXPECT_EQ(a.PortName(), "COM1");
   EXPECT_EQ(Line::Resolve(1), fs::path(a.DevicePath()));
   // A leftover link to nowhere counts as free; a live entry does not.
@@ -26,6 +28,7 @@ TEST_F(LineTest, PublishesTheFirstFreeNumberAndRemovesOnlyItsOwnEntry) {
   EXPECT_NE(a.DevicePath(), b.DevicePath());
 
   a.Stop();
+  EXPECT_FALSE(a.Running());
   EXPECT_EQ(serial::PortMapEntries().count(1), 0u);
   a.Stop();   // twice is harmless
   // Someone took COM2 over while b ran: b leaves their entry alone.
