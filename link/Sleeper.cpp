@@ -1,5 +1,6 @@
 #include "link/Sleeper.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
@@ -37,6 +38,8 @@ void TSleeper::TimerTick() {
 
 void TSleeper::Sleep(int milliseconds) {
   if (!FTimer || milliseconds <= 0) return;
+  if (!QCoreApplication::instance())
+    throw std::logic_error("TSleeper::Sleep needs a running application object");
   if (QThread::currentThread() != thread())
     throw std::logic_error("TSleeper::Sleep called from a thread that does not own the object");
   if (milliseconds != FTimer->interval()) FTimer->setInterval(milliseconds);
