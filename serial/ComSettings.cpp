@@ -1,0 +1,283 @@
+// The settings model of the serial port: text forms, port names, the four
+// settings objects, the event mask tables and the component's error.
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+
+#include "serial/ComPort.h"
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+template <typename E, size_t N>
+E FromText(const std::string& text, const char* const (&texts)[N], E fallback) {
+  const std::string u = Upper(text);
+  for (size_t i = 0; i < N; ++i)
+    if (u == Upper(texts[i])) return static_cast<E>(i);
+  return fallback;
+}
+
+template <size_t N>
+std::string ToText(unsigned ordinal, const char* const (&texts)[N]) {
+  return ordinal < N ? texts[ordinal] : "";
+}
+
+const char* const kBaudTexts[] = {"Custom", "110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",
+                                  "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+const char* const kStopTexts[] = {"1", "1.5", "2"};
+const char* const kDataTexts[] = {"5", "6", "7", "8"};
+const char* const kParityTexts[] = {"None", "Odd", "Even", "Mark", "Space"};
+const char* const kFlowTexts[] = {"Hardware", "Software", "None", "Custom"};
+
+// EV_ flag of each event, by ordinal.
+constexpr uint32_t kEventFlags[] = {ev::RXCHAR, ev::TXEMPTY, ev::RXFLAG, ev::RING,     ev::BREAK,
+                                    ev::CTS,    ev::DSR,     ev::ERR,    ev::RLSD,     ev::RX80FULL};
+
+const char* const kPortErrorMessages[EComPort::kMessageCount] = {
+    "Unable to open com port",
+    "WriteFile function failed",
+    "ReadFile function failed",
+    "Invalid Async parameter",
+    "PurgeComm function failed",
+    "Unable to get async status",
+    "SetCommState function failed",
+    "SetCommTimeouts failed",
+    "SetupComm function failed",
+    "ClearCommError function failed",
+    "GetCommModemStatus function failed",
+    "EscapeCommFunction function failed",
+    "TransmitCommChar function failed",
+    "Cannot set SyncMethod while connected",
+    "EnumPorts function failed",
+    "Failed to store settings",
+    "Failed to load settings",
+    "Link (un)registration failed",
+    "Cannot change led state if ComPort is selected",
+    "Cannot wait for event if event thread is created",
+    "WaitForEvent method failed",
+};
+
+std::string WithOsCode(int portErrorCode, int osErrorCode) {
+  return EComPort::MessageText(portErrorCode) + " (win error code: " + std::to_string(osErrorCode) + ")";
+}
+
+std::mutex g_errorSinkMutex;
+std::function<void(std::exception_ptr)> g_errorSink;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::string BaudRateToText(TBaudRate value) { return ToText(value, kBaudTexts); }
+TBaudRate TextToBaudRate(const std::string& text) { return FromText(text, kBaudTexts, br9600); }
+std::string StopBitsToText(TStopBits value) { return ToText(value, kStopTexts); }
+TStopBits TextToStopBits(const std::string& text) { return FromText(text, kStopTexts, sbOneStopBit); }
+std::string DataBitsToText(TDataBits value) { return ToText(value, kDataTexts); }
+TDataBits TextToDataBits(const std::string& text) { return FromText(text, kDataTexts, dbEight); }
+std::string ParityToText(TParityBits value) { return ToText(value, kParityTexts); }
+TParityBits TextToParity(const std::string& text) { return FromText(text, kParityTexts, prNone); }
+std::string FlowControlToText(TFlowControl value) { return ToText(value, kFlowTexts); }
+TFlowControl TextToFlowControl(const std::string& text) { return FromText(text, kFlowTexts, fcCustom); }
+
+std::string NormalizePortName(const std::string& text) {
+  std::string rest = text;
+  if (Upper(text.substr(0, 3)) == "COM") rest = text.substr(3);
+  int number = 1;
+  const char* first = rest.data();
+  const char* last = rest.data() + rest.size();
+  if (first != last && *first == '+') ++first;  // "+3" parses as a decimal integer too
+  auto [ptr, ec] = std::from_chars(first, last, number);
+  if (ec != std::errc() || ptr != last || first == last) number = 1;
+  if (number < 1 || number > 16) number = 1;
+  return "COM" + std::to_string(number);
+}
+
+uint32_t EventsToMask(TComEvents events) {
+  uint32_t mask = 0;
+  for (unsigned i = 0; i < std::size(kEventFlags); ++i)
+    if (events.Contains(static_cast<TComEvent>(i))) mask |= kEventFlags[i];
+  return mask;
+}
+
+TComEvents MaskToEvents(uint32_t mask) {
+  TComEvents events;
+  for (unsigned i = 0; i < std::size(kEventFlags); ++i)
+    if (mask & kEventFlags[i]) events.Include(static_cast<TComEvent>(i));
+  return events;
+}
+
+// ---------------------------------------------------------------------------
+
+EComPort::EComPort(int portErrorCode)
+    : std::runtime_error(MessageText(portErrorCode)), portErrorCode_(portErrorCode), osErrorCode_(-1), errno_(0) {}
+
+EComPort::EComPort(int portErrorCode, int osErrorCode, int sysErrno)
+    : std::runtime_error(WithOsCode(portErrorCode, osErrorCode)),
+      portErrorCode_(portErrorCode),
+      osErrorCode_(osErrorCode),
+      errno_(sysErrno) {}
+
+std::string EComPort::MessageText(int portErrorCode) {
+  if (portErrorCode < 1 || portErrorCode > kMessageCount) return "";
+  return kPortErrorMessages[portErrorCode - 1];
+}
+
+void SetApplicationErrorHandler(std::function<void(std::exception_ptr)> handler) {
+  std::lock_guard lock(g_errorSinkMutex);
+  g_errorSink = std::move(handler);
+}
+
+void ShowApplicationError(std::exception_ptr error) {
+  std::function<void(std::exception_ptr)> sink;
+  {
+    std::lock_guard lock(g_errorSinkMutex);
+    sink = g_errorSink;
+  }
+  if (sink) {
+    sink(error);
+    return;
+  }
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    std::cerr << "zov-q5r: " << e.what() << std::endl;
+  } catch (...) {
+    std::cerr << "zov-q5r: unknown error" << std::endl;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Settings objects. A change reaches the owning port, which applies it to an
+// open device and does nothing while closed.
+
+void TComParity::CopyFields(const TComParity& o) {
+  bits_ = o.bits_;
+  check_ = o.check_;
+  replace_ = o.replace_;
+  replaceChar_ = o.replaceChar_;
+}
+void TComParity::Assign(const TComParity& source) {
+  if (&source != this) CopyFields(source);
+  Changed();
+}
+void TComParity::Changed() {
+  if (owner_) owner_->ApplyLineSettings();
+}
+void TComParity::SetBits(TParityBits value) {
+  if (value != bits_) { bits_ = value; Changed(); }
+}
+void TComParity::SetCheck(bool value) {
+  if (value != check_) { check_ = value; Changed(); }
+}
+void TComParity::SetReplace(bool value) {
+  if (value != replace_) { replace_ = value; Changed(); }
+}
+void TComParity::SetReplaceChar(char value) {
+  if (value != replaceChar_) { replaceChar_ = value; Changed(); }
+}
+
+void TComFlowControl::CopyFields(const TComFlowControl& o) {
+  outCTSFlow_ = o.outCTSFlow_;
+  outDSRFlow_ = o.outDSRFlow_;
+  controlDTR_ = o.controlDTR_;
+  controlRTS_ = o.controlRTS_;
+  xonXoffOut_ = o.xonXoffOut_;
+  xonXoffIn_ = o.xonXoffIn_;
+  dsrSensitivity_ = o.dsrSensitivity_;
+  txContinueOnXoff_ = o.txContinueOnXoff_;
+  xonChar_ = o.xonChar_;
+  xoffChar_ = o.xoffChar_;
+}
+void TComFlowControl::Assign(const TComFlowControl& source) {
+  if (&source != this) CopyFields(source);
+  Changed();
+}
+void TComFlowControl::Changed() {
+  if (owner_) owner_->ApplyLineSettings();
+}
+
+TFlowControl TComFlowControl::FlowControl() const {
+  if (controlRTS_ == rtsHandshake && outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) return fcHardware;
+  if (controlRTS_ == rtsDisable && !outCTSFlow_ && xonXoffIn_ && xonXoffOut_) return fcSoftware;
+  if (controlRTS_ == rtsDisable && !outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) return fcNone;
+  return fcCustom;
+}
+
+void TComFlowControl::SetFlowControl(TFlowControl value) {
+  if (value != fcCustom) {
+    controlRTS_ = rtsDisable;
+    outCTSFlow_ = xonXoffIn_ = xonXoffOut_ = false;
+    if (value == fcHardware) {
+      controlRTS_ = rtsHandshake;
+      outCTSFlow_ = true;
+    } else if (value == fcSoftware) {
+      xonXoffIn_ = xonXoffOut_ = true;
+    }
+  }
+  Changed();
+}
+
+#define ZOV_FLOW_SETTER(Name, field, Type) \
+  void TComFlowControl::Set##Name(Type value) {  \
+    if (value != field) {                        \
+      field = value;                             \
+      Changed();                                 \
+    }                                            \
+  }
+ZOV_FLOW_SETTER(OutCTSFlow, outCTSFlow_, bool)
+ZOV_FLOW_SETTER(OutDSRFlow, outDSRFlow_, bool)
+ZOV_FLOW_SETTER(ControlDTR, controlDTR_, TDTRFlowControl)
+ZOV_FLOW_SETTER(ControlRTS, controlRTS_, TRTSFlowControl)
+ZOV_FLOW_SETTER(XonXoffOut, xonXoffOut_, bool)
+ZOV_FLOW_SETTER(XonXoffIn, xonXoffIn_, bool)
+ZOV_FLOW_SETTER(DSRSensitivity, dsrSensitivity_, bool)
+ZOV_FLOW_SETTER(TxContinueOnXoff, txContinueOnXoff_, bool)
+ZOV_FLOW_SETTER(XonChar, xonChar_, char)
+ZOV_FLOW_SETTER(XoffChar, xoffChar_, char)
+#undef ZOV_FLOW_SETTER
+
+void TComTimeouts::CopyFields(const TComTimeouts& o) {
+  readInterval_ = o.readInterval_;
+  readTotalMultiplier_ = o.readTotalMultiplier_;
+  readTotalConstant_ = o.readTotalConstant_;
+  writeTotalMultiplier_ = o.writeTotalMultiplier_;
+  writeTotalConstant_ = o.writeTotalConstant_;
+}
+void TComTimeouts::Assign(const TComTimeouts& source) {
+  if (&source != this) CopyFields(source);
+  if (owner_) owner_->ApplyTimeoutSettings();
+}
+void TComTimeouts::Set(int& field, int value) {
+  if (value == field) return;
+  field = value;
+  if (owner_) owner_->ApplyTimeoutSettings();
+}
+void TComTimeouts::SetReadInterval(int value) { Set(readInterval_, value); }
+void TComTimeouts::SetReadTotalMultiplier(int value) { Set(readTotalMultiplier_, value); }
+void TComTimeouts::SetReadTotalConstant(int value) { Set(readTotalConstant_, value); }
+void TComTimeouts::SetWriteTotalMultiplier(int value) { Set(writeTotalMultiplier_, value); }
+void TComTimeouts::SetWriteTotalConstant(int value) { Set(writeTotalConstant_, value); }
+
+void TComBuffer::CopyFields(const TComBuffer& o) {
+  inputSize_ = o.inputSize_;
+  outputSize_ = o.outputSize_;
+}
+void TComBuffer::Assign(const TComBuffer& source) {
+  if (&source != this) CopyFields(source);
+  if (owner_) owner_->ApplyBufferSettings();
+}
+void TComBuffer::Set(int& field, int value) {
+  if (value > 0 && value % 2 == 1) --value;  // queue sizes are kept even
+  if (value == field) return;
+  field = value;
+  if (owner_) owner_->ApplyBufferSettings();
+}
+void TComBuffer::SetInputSize(int value) { Set(inputSize_, value); }
+void TComBuffer::SetOutputSize(int value) { Set(outputSize_, value); }
