@@ -10,6 +10,8 @@
 
 TForm::TForm(int clientWidth, int clientHeight, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  static int created = 0;
+  creationIndex_ = ++created;
   setFixedSize(clientWidth, clientHeight);
   setSizeGripEnabled(false);
 }
@@ -32,7 +34,8 @@ void TForm::Execute(bool modal) {
   setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
   CentreOnScreen();
   show();
-  raise();
+  CentreOnScreen();  // again, now that the frame is known
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
   activateWindow();
   Guarded([this] { FormActivate(); });
   closeRequested_ = false;
@@ -71,5 +74,5 @@ void TForm::CentreOnScreen() {
   // move() places the frame; its size is known once the window has been
   // shown, before that it is the client area.
   const QRect frame = frameGeometry();
-  move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) + QPoint(1, 1));
+  move(area.center() - QPoint((frame.width() - 1) / 2, (frame.height() - 1) / 2));
 }

@@ -28,6 +28,8 @@ class TForm : public QDialog {
   void Close();
   bool CloseRequested() const { return closeRequested_; }
   bool Running() const { return loop_ != nullptr; }
+  // 1 for the first window created in this process, 2 for the next...
+  int CreationIndex() const { return creationIndex_; }
 
   QString Caption() const { return windowTitle(); }
   void SetCaption(const QString& caption) { setWindowTitle(caption); }
@@ -47,4 +49,5 @@ class TForm : public QDialog {
 
   bool closeRequested_ = false;
   QEventLoop* loop_ = nullptr;
+  int creationIndex_;
 };

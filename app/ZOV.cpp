@@ -90,7 +90,13 @@ TZOV::TZOV(QWidget* parent) : TForm(466, 285, parent) {
   ComPort1->SetDataBits(dbEight);
   ComPort1->Parity().SetBits(prNone);
   ComPort1->SetStopBits(sbOneStopBit);
-  ComPort1->FlowControl().SetFlowControl(fcNone);
+  TComFlowControl& flow = ComPort1->FlowControl();
+  flow.SetOutCTSFlow(false);
+  flow.SetOutDSRFlow(false);
+  flow.SetControlDTR(dtrDisable);
+  flow.SetControlRTS(rtsDisable);
+  flow.SetXonXoffOut(false);
+  flow.SetXonXoffIn(false);
   ComPort1->SetDiscardNull(true);
   ComPort1->SetEvents(TComEvents{evRxChar, evRing});
   ComPort1->SetSyncMethod(smThreadSync);
