@@ -70,7 +70,10 @@ void TCustomComPort::OpenPort() {
       QCoreApplication* app = QCoreApplication::instance();
       if (app && app->thread() != QThread::currentThread()) notifyWindow_->moveToThread(app->thread());
     }
-    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get());
+    TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster();
+    if (guiPoster_)
+      poster = [gui = guiPoster_](std::shared_ptr<TComHandOver> h) { gui([h] { h->RunPending(); }); };
+    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get(), poster);
   }
   FireAfterOpen();
   FireCTSChange(LineSignals().Contains(sigCTS));
@@ -140,6 +143,8 @@ void TCustomComPort::ConfigureDevice() {
   ApplyLineSettings();
   ApplyTimeoutSettings();
 }
+
+void TCustomComPort::SetGuiPoster(TGuiPoster poster) { guiPoster_ = std::move(poster); }
 
 void TCustomComPort::SetDeviceOpener(TComDeviceOpener opener) { opener_ = std::move(opener); }
 

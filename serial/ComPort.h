@@ -364,6 +364,13 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   // The opener of ports that have none of their own (null: the Linux one).
   static void SetDefaultDeviceOpener(TComDeviceOpener opener);
 
+  // How the event thread's hand-over reaches the GUI thread: run() must be
+  // called there soon (it does nothing when the batch is gone). Default: a
+  // queued call on the application object; with none, at once on the event
+  // thread. Takes effect at the next open.
+  using TGuiPoster = std::function<void(std::function<void()> run)>;
+  void SetGuiPoster(TGuiPoster poster);
+
   // Whether an event thread runs for this port (only while open with a
   // non-empty Events).
   bool HasEventThread() const { return thread_ != nullptr; }
@@ -432,6 +439,7 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   TComBuffer buffer_{this};
 
   TComDeviceOpener opener_;
+  TGuiPoster guiPoster_;
   std::shared_ptr<IComDevice> device_;
   std::unique_ptr<TComThread> thread_;
   std::unique_ptr<TComNotifyWindow> notifyWindow_;

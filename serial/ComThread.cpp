@@ -221,7 +221,7 @@ void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEv
       TComNotifyWindow* window = s->notifyWindow;
       for (TComEvent e : kDispatchOrder) {
         if (!events.Contains(e)) continue;
-        if (h->Cancelled() || s->stop) return;
+        if (h->Cancelled()) return;
         const uintptr_t flag = EventsToMask(TComEvents{e});
         h->Deliver([h, window, flag] {
           if (!h->Cancelled() && window) window->WindowProc(TCustomComPort::PortEventMessage, flag, 0);

@@ -192,10 +192,11 @@ void FakeLine::Fail(const std::string& op, int winCode, int times, int sysErrno)
   failures_[op] = Failure{winCode, times, sysErrno};
 }
 
-void FakeLine::Receive(const std::string& bytes) {
+void FakeLine::Receive(const std::string& bytes, uint32_t alsoEvents) {
   std::lock_guard l(m_);
   input_ += bytes;
   if (!bytes.empty()) events_ |= ev::RXCHAR;
+  events_ |= alsoEvents;
   cv_.notify_all();
 }
 

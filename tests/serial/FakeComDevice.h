@@ -40,8 +40,9 @@ class FakeLine : public std::enable_shared_from_this<FakeLine> {
   // with ComOsError(winCode, sysErrno); times < 0: every call from now on.
   void Fail(const std::string& op, int winCode, int times = 1, int sysErrno = 0);
 
-  // The far side sends bytes: they join the input queue and EV_RXCHAR occurs.
-  void Receive(const std::string& bytes);
+  // The far side sends bytes: they join the input queue and EV_RXCHAR
+  // occurs, together with alsoEvents (one wait reports them all).
+  void Receive(const std::string& bytes, uint32_t alsoEvents = 0);
   // These EV_ events occurred.
   void RaiseEvents(uint32_t evFlags);
   void SetModemStatus(uint32_t msFlags);

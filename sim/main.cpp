@@ -1,0 +1,263 @@
+// zov-receiver-sim: a simulated ZOV Q5r siren receiver on a pseudo-terminal,
+// published as a COM port for the program, the demo and training.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <pthread.h>
+#include <string>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "serial/PortMap.h"
+#include "sim/Receiver.h"
+
+namespace {
+
+const char* const kUsage = R"(Usage: zov-receiver-sim [OPTION]...
+A simulated ZOV Q5r siren receiver. It opens a pseudo-terminal, publishes it
+as a COM port in the port map ($XDG_CONFIG_HOME/zov-q5r/ports, default
+~/.config/zov-q5r/ports), and answers there as the receiver would.
+
+Options:
+  --port COMn | n       publish as COMn (1..16); refused when COMn already
+                        stands for a device that exists. Default: the first
+                        free number.
+  --no-pacing           send at once instead of about 1.04 ms per byte
+                        (a 9600-baud line; a full monitor then takes ~30 s)
+  --monitor-lines N     event lines in the monitor (default 700, ~30 s)
+  --fault NAME          switch a fault on; repeat it or give a comma list
+  --slow-ms N           pause of the "slow" fault (default 2500)
+  --late-ms N           pause of the "monitor-late" fault (default 45000)
+  --reset-on-start      start as if the reset button had just been pressed
+  --log FILE            write the traffic log to FILE: one entry per read or
+                        write, "ms rx|tx hex |text|" (ms since start, rx =
+                        from the program, tx = to it), "ms -- note" for events
+  --help                this text
+
+While it runs:
+  Enter                 presses the receiver's reset button
+  q then Enter          ends the simulator
+  kill -USR1 PID        presses the reset button too
+  Ctrl+C, kill PID      end the simulator; its port-map entry is removed
+
+The line: the pty is raw, 8N1, no echo; the receiver never echoes what it
+gets. Before the reset button is pressed it ignores everything.
+
+Login:
+  - After a reset, the first space (or CR) brings "\r\nPASSWORD:". Further
+    spaces, CRs and LFs before a password are skipped.
+  - The next five bytes are the password: "TREMO" brings "\r\nOP:"; anything
+    else brings "\r\nCHYBNÉ HESLO\r\nPASSWORD:". A partial password is dropped
+    after 1 s without a byte.
+  - At "OP:" the next byte, whatever its value, is the operator code; the
+    receiver answers "\r\nCMD>" and is on its command line.
+
+Command line (replies in code page 1250, lines ending CR LF, no echo):
+  CR    "\r\nCMD>"
+  e     "PARAMETRY\r\n" then the 72 bytes of the parameter set as 72
+        three-digit decimal fields separated by commas, then "\r\nCMD>".
+        No comma stands ahead of the first field.
+  z     the next 128 bytes are a frame: 0x55 0xAA, the rest of the set, then
+        56 x 0xFF. A whole frame that starts with 0x55 0xAA is stored (its
+        bytes 0..71 become the set): "\r\nZAPSÁNO\r\nCMD>". A frame with
+        another start, or cut short (no byte for 2 s, counted from "z" too),
+        is refused and logged: "\r\nCHYBA ZÁPISU\r\nCMD>". Padding other than
+        0xFF is accepted but noted.
+  t     "HODINY: D DD.MM.YY HH:MM:SS\r\nCMD>", the running clock; D is the
+        day of week, 0 = Sunday. The first colon of that line is the one
+        after HODINY.
+  s     then seven fields: day of week, day, month, two-digit year, hours,
+        minutes, seconds. A field ends at a pause of 250 ms or at one of
+        , . : space CR LF. Valid fields set the clock ("\r\nOK\r\nCMD>");
+        a field out of range refuses the lot, and 2 s without a byte
+        abandons it ("\r\nCHYBA NASTAVENÍ HODIN\r\nCMD>"). The day of week is
+        taken as given; an impossible date (31.02.) runs on like a
+        calendar (03.03.).
+  m     "MONITOR UDÁLOSTÍ: N\r\n", the N event lines (Czech texts, code
+        page 1250), each ending CR LF, then "CMD>". No line holds "CMD>".
+  n     clears the monitor: "\r\nMONITOR VYMAZÁN\r\nCMD>"
+  LF, space, NUL are ignored; any other byte: "\r\n?\r\nCMD>".
+
+State at start: parameter set with addresses 543001, 543002, 600100,
+1048575 and four unused, mask groups 1 2 3 4 (rows 1..7) and 5 5 5 5
+(row 8), dead time 180, write order 1, serial number 18/52, operator 100,
+network 7, one transmitter 15 (bytes 15, 15), key tone 2, A B C = 1 2 3;
+the clock at the computer's local time; the monitor as --monitor-lines says.
+
+Faults (--fault NAME):
+)";
+
+bool ParseInt(const char* s, int lo, int hi, int& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(s, &end, 10);
+  if (errno || end == s || *end || v < lo || v > hi) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool ParsePort(std::string s, int& out) {
+  if (s.size() > 3 && (s.compare(0, 3, "COM") == 0 || s.compare(0, 3, "com") == 0)) s = s.substr(3);
+  return ParseInt(s.c_str(), 1, serial::kMaxPortNumber, out);
+}
+
+void PrintHelp() {
+  std::fputs(kUsage, stdout);
+  for (sim::Fault f : sim::AllFaults())
+    std::printf("  %-16s%s\n", std::string(sim::FaultName(f)).c_str(), std::string(sim::FaultDescription(f)).c_str());
+  std::fputs("\nFaults apply to every reply while on; \"vanish\" ends the simulator once the line is gone.\n", stdout);
+}
+
+int Usage(const std::string& msg) {
+  std::fprintf(stderr, "zov-receiver-sim: %s\nTry 'zov-receiver-sim --help'.\n", msg.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sim::Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    std::string val;
+    bool hasVal = false;
+    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+      val = a.substr(a.find('=') + 1);
+      a = a.substr(0, a.find('='));
+      hasVal = true;
+    }
+    auto value = [&]() -> const char* {
+      if (hasVal) return val.c_str();
+      if (i + 1 >= argc) return nullptr;
+      return argv[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      PrintHelp();
+      return 0;
+    } else if (a == "--no-pacing") {
+      o.pacing = false;
+    } else if (a == "--reset-on-start") {
+      o.resetOnStart = true;
+    } else if (a == "--port") {
+      const char* v = value();
+      if (!v || !ParsePort(v, o.port)) return Usage("--port wants COM1..COM16 or 1..16");
+    } else if (a == "--monitor-lines") {
+      const char* v = value();
+      if (!v || !ParseInt(v, 0, 100000, o.monitorLines)) return Usage("--monitor-lines wants 0..100000");
+    } else if (a == "--slow-ms") {
+      const char* v = value();
+      if (!v || !ParseInt(v, 0, 600000, o.slowDelayMs)) return Usage("--slow-ms wants 0..600000");
+    } else if (a == "--late-ms") {
+      const char* v = value();
+      if (!v || !ParseInt(v, 0, 600000, o.monitorLateMs)) return Usage("--late-ms wants 0..600000");
+    } else if (a == "--log") {
+      const char* v = value();
+      if (!v || !*v) return Usage("--log wants a file name");
+      o.logPath = v;
+    } else if (a == "--fault") {
+      const char* v = value();
+      if (!v) return Usage("--fault wants a name");
+      std::string list = v;
+      std::size_t pos = 0;
+      while (pos <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', pos), list.size());
+        const std::string name = list.substr(pos, comma - pos);
+        const auto f = sim::FaultFromName(name);
+        if (!f) return Usage("unknown fault '" + name + "'");
+        o.faults.insert(*f);
+        pos = comma + 1;
+      }
+    } else {
+      return Usage("unknown argument '" + std::string(argv[i]) + "'");
+    }
+  }
+
+  // Signals arrive through a signalfd; blocking them before the receiver's
+  // thread starts keeps them away from that thread too.
+  sigset_t sigs;
+  sigemptyset(&sigs);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&sigs, s);
+  pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  const int sfd = ::signalfd(-1, &sigs, SFD_CLOEXEC);
+  const int efd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (sfd < 0 || efd < 0) {
+    std::perror("zov-receiver-sim: signalfd/eventfd");
+    return 1;
+  }
+  o.onNote = [efd](const std::string& note) {
+    std::printf("[receiver] %s\n", note.c_str());
+    std::fflush(stdout);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(efd, &one, sizeof one);
+  };
+
+  sim::Receiver rx(o);
+  try {
+    rx.Start();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zov-receiver-sim: %s\n", e.what());
+    return 1;
+  }
+  std::printf("zov-receiver-sim: the receiver is on %s (device %s, port map %s)\n", rx.PortName().c_str(),
+              rx.DevicePath().c_str(), serial::PortMapDir().c_str());
+  std::printf("In zov-q5r choose %s and connect; when it asks for the reset, press Enter here\n"
+              "(or: kill -USR1 %d). q then Enter or Ctrl+C ends the simulator.\n",
+              rx.PortName().c_str(), static_cast<int>(::getpid()));
+  if (!o.faults.empty()) {
+    std::printf("Faults on:");
+    for (auto f : o.faults) std::printf(" %s", std::string(sim::FaultName(f)).c_str());
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+
+  bool stdinOpen = true;
+  std::string line;
+  bool quit = false;
+  while (!quit) {
+    pollfd fds[3] = {{sfd, POLLIN, 0}, {efd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    if (::poll(fds, stdinOpen ? 3 : 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      std::perror("zov-receiver-sim: poll");
+      break;
+    }
+    if (fds[0].revents & POLLIN) {
+      signalfd_siginfo si{};
+      if (::read(sfd, &si, sizeof si) == static_cast<ssize_t>(sizeof si)) {
+        if (si.ssi_signo == SIGUSR1) rx.PressReset();
+        else quit = true;
+      }
+    }
+    if (fds[1].revents & POLLIN) {
+      std::uint64_t n;
+      [[maybe_unused]] ssize_t r = ::read(efd, &n, sizeof n);
+      if (rx.CurrentState() == sim::State::Vanished) {
+        std::printf("zov-receiver-sim: the line is gone; ending.\n");
+        quit = true;
+      }
+    }
+    if (stdinOpen && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+      char buf[256];
+      const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+      if (n <= 0) {
+        if (n < 0 && errno == EINTR) continue;
+        stdinOpen = false;   // no terminal: signals only
+        continue;
+      }
+      for (ssize_t k = 0; k < n; ++k) {
+        if (buf[k] != '\n') { line += buf[k]; continue; }
+        if (line == "q" || line == "quit") quit = true;
+        else rx.PressReset();
+        line.clear();
+      }
+    }
+  }
+  const std::string name = rx.PortName();
+  rx.Stop();
+  if (!name.empty()) std::printf("zov-receiver-sim: %s removed from the port map.\n", name.c_str());
+  return 0;
+}

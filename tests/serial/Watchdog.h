@@ -1,0 +1,39 @@
+#pragma once
+// Ends the test program when a test hangs, so a deadlock fails the run
+// instead of blocking it.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class Watchdog {
+ public:
+  explicit Watchdog(std::string what, std::chrono::milliseconds limit = std::chrono::seconds(20))
+      : what_(std::move(what)), thread_([this, limit] {
+          std::unique_lock l(m_);
+          if (!cv_.wait_for(l, limit, [this] { return done_; })) {
+            std::fprintf(stderr, "WATCHDOG: '%s' hung for %lld ms\n", what_.c_str(),
+                         static_cast<long long>(limit.count()));
+            std::fflush(stderr);
+            std::abort();
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard l(m_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::string what_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
