@@ -1,7 +1,9 @@
 #include "link/ComInit.h"
 
 #include "app/Controls.h"
+#include "app/Forms.h"
 #include "app/Guard.h"
+#include "app/ZOV.h"
 
 namespace {
 QLabel* AutoSizeLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -18,10 +20,15 @@ TComInit::TComInit(QWidget* parent) : TForm(391, 187, parent) {
   setFont(SansFont(14, true));
 
   Label2 = AutoSizeLabel(this, QStringLiteral("Volba seriového protu:"), 75, 22);
-  ComComboBox1 = new QComboBox(this);
+  ComComboBox1 = new TComComboBox(this);
   SetBounds(ComComboBox1, 213, 17, 74, 24);
   ComComboBox1->setFont(SansFont(13));
-  ComComboBox1->addItem(QStringLiteral("COM1"));
+  // The ports present, showing the main window's port (COM1 at start); a
+  // choice goes into ComPort1 at once. A refused port enumeration is shown
+  // and leaves the list empty.
+  Guarded([this] { ComComboBox1->SetComProperty(cpPort); });
+  if (ZOV) ComComboBox1->SetComPort(ZOV->ComPort1);
+  ComComboBox1->SetAutoApply(true);
   Label1 = AutoSizeLabel(this, QStringLiteral("Kód operátora:"), 119, 50);
   Usr = new QLineEdit(this);
   SetBounds(Usr, 213, 47, 48, 24);

@@ -1,12 +1,12 @@
 #pragma once
 // The connection dialog: the port to use and the operator code, and the
 // button that connects.
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "app/Form.h"
+#include "serial/ComComboBox.h"
 
 class TComInit : public TForm {
  public:
@@ -15,7 +15,7 @@ class TComInit : public TForm {
   void Button1Click();  // "Storno": closes the dialog, the port as it is
 
   QLabel* Label2;
-  QComboBox* ComComboBox1;
+  TComComboBox* ComComboBox1;  // bound to ZOV->ComPort1's Port, applied at once
   QLabel* Label1;
   QLineEdit* Usr;
   QPushButton* Button2;

@@ -15,7 +15,9 @@
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
+#include "serial/ComComboBox.h"
 #include "serial/ComPort.h"
+#include "serial/PortMap.h"
 
 namespace {
 
@@ -224,4 +226,28 @@ TEST(ModalDialog, ACloseFromAHandlerTakesEffectWhenTheHandlerHasFinished) {
   EXPECT_TRUE(outerVisibleDuringInner);
   EXPECT_EQ(outer.closes, 1);
   EXPECT_EQ(inner.closes, 1);
+}
+
+TEST(ConnectionDialog, ListsThePortsShowsCom1AndPutsTheChoiceIntoTheMainWindowsPort) {
+  // Two ports in the test's own port map.
+  serial::PublishPort(1, "/dev/null");
+  serial::PublishPort(3, "/dev/null");
+  CreateForms();
+  TComComboBox* box = ComInit->ComComboBox1;
+  EXPECT_EQ(box->geometry(), QRect(213, 17, 74, 24));
+  EXPECT_EQ(box->ComPort(), ZOV->ComPort1);
+  EXPECT_EQ(box->ComProperty(), cpPort);
+  EXPECT_TRUE(box->AutoApply());
+  EXPECT_GE(box->findText(QStringLiteral("COM3")), 0);
+  EXPECT_EQ(box->Text(), QStringLiteral("COM1"));
+
+  box->setFocus();
+  // The operator steps down the list to COM3 (ports of this machine may
+  // stand between).
+  for (int i = 0; i < 16 && box->Text() != QStringLiteral("COM3"); ++i) QTest::keyClick(box, Qt::Key_Down);
+  ASSERT_EQ(box->Text(), QStringLiteral("COM3"));
+  EXPECT_EQ(ZOV->ComPort1->Port(), "COM3");
+  DestroyForms();
+  serial::UnpublishPort(1);
+  serial::UnpublishPort(3);
 }
