@@ -32,13 +32,15 @@ constexpr FaultInfo kFaults[] = {
     {Fault::NoOp, "no-op", "takes the password but sends no \"OP:\" prompt (the next byte is still the operator code)"},
     {Fault::NoCmdPrompt, "no-cmd-prompt", "answers a lone CR with a line break but no \"CMD>\""},
     {Fault::CutReply, "cut-reply", "the replies to \"e\", \"t\" and \"m\" stop halfway: no \"CMD>\""},
-    {Fault::Garbage, "garbage", "a burst of control and high bytes ahead of every reply, NUL bytes strewn inside it"},
+    {Fault::Garbage, "garbage", "3 to 10 control and high bytes ahead of every reply (never text, CR, LF, comma or "
+                                "colon, so the values the program cuts stay in place) and NUL bytes strewn inside it"},
     {Fault::Split, "split", "replies go out in many small writes with pauses between: a write ends after every CR "
-                            "(its LF starts the next), \"WORD:\" is split after \"WO\", short replies every few bytes"},
+                            "(its LF starts the next), \"WORD:\" is split after \"WO\", replies up to 512 bytes every 1 to 5 bytes; 10 ms between writes"},
     {Fault::Slow, "slow", "every reply starts only after a pause (--slow-ms, default 2500 ms: later than every wait of the program)"},
     {Fault::MonitorLate, "monitor-late", "the monitor's closing \"CMD>\" comes after a pause (--late-ms, default 45000 ms: after the program has given up)"},
     {Fault::MonitorNoEnd, "monitor-no-end", "the monitor's closing \"CMD>\" never comes"},
-    {Fault::Vanish, "vanish", "the line closes (pty gone, port-map entry removed) halfway through the next reply on the command line"},
+    {Fault::Vanish, "vanish", "the line closes (pty gone, port-map entry removed) 50 ms after the first half of the "
+                            "next reply on the command line"},
 };
 
 constexpr std::uint8_t kSetHeader0 = 0x55, kSetHeader1 = 0xAA;
@@ -309,18 +311,15 @@ void Receiver::Stop() {
 
 bool Receiver::Running() const {
   std::lock_guard lk(m_);
-  return thread_.joinable() && !stopRequested_;
+  return state_ != State::Stopped && !stopRequested_;
 }
 
 void Receiver::Wake() {
-  int fd;
-  {
-    std::lock_guard lk(m_);
-    fd = wakeFds_[1];
-  }
-  if (fd >= 0) {
+  // Under the lock, so that Stop cannot close the pipe in between.
+  std::lock_guard lk(m_);
+  if (wakeFds_[1] >= 0) {
     const char c = 1;
-    [[maybe_unused]] ssize_t r = ::write(fd, &c, 1);
+    [[maybe_unused]] ssize_t r = ::write(wakeFds_[1], &c, 1);
   }
 }
 
@@ -954,7 +953,9 @@ bool Receiver::Reply(std::string text, bool commandReply, bool cuttable) {
   }
   std::vector<Piece> pieces = Has(Fault::Split) ? SplitPieces(text) : std::vector<Piece>{Piece{text, 0, false}};
   if (Has(Fault::Slow)) pieces.front().delayMs += options_.slowDelayMs;
-  if (vanish) pieces.push_back(Piece{"", 0, true});
+  // A moment's pause lets what went out reach the other side's buffer
+  // before the line goes, as with an adapter pulled mid-reply.
+  if (vanish) pieces.push_back(Piece{"", 50, true});
   Queue(std::move(pieces));
   return whole;
 }

@@ -41,8 +41,11 @@ Options:
 While it runs:
   Enter                 presses the receiver's reset button
   q then Enter          ends the simulator
-  kill -USR1 PID        presses the reset button too
-  Ctrl+C, kill PID      end the simulator; its port-map entry is removed
+  SIGUSR1               presses the reset button too (kill -USR1 PID)
+  SIGINT (Ctrl+C), SIGTERM, SIGHUP
+                        end the simulator; its port-map entry is removed
+  Without a terminal (stdin at end of file) only the signals work.
+  Every event (reset, login, refused frame, clock set, ...) is printed.
 
 The line: the pty is raw, 8N1, no echo; the receiver never echoes what it
 gets. Before the reset button is pressed it ignores everything.
@@ -107,9 +110,33 @@ bool ParsePort(std::string s, int& out) {
 
 void PrintHelp() {
   std::fputs(kUsage, stdout);
-  for (sim::Fault f : sim::AllFaults())
-    std::printf("  %-16s%s\n", std::string(sim::FaultName(f)).c_str(), std::string(sim::FaultDescription(f)).c_str());
-  std::fputs("\nFaults apply to every reply while on; \"vanish\" ends the simulator once the line is gone.\n", stdout);
+  for (sim::Fault f : sim::AllFaults()) {
+    // Name in a column of its own, the description wrapped beside it.
+    std::string line = "  " + std::string(sim::FaultName(f));
+    line.resize(18, ' ');
+    std::size_t width = line.size();
+    const std::string desc(sim::FaultDescription(f));
+    std::size_t pos = 0;
+    while (pos < desc.size()) {
+      std::size_t end = desc.find(' ', pos);
+      if (end == std::string::npos) end = desc.size();
+      const std::string word = desc.substr(pos, end - pos);
+      if (width > 18 && width + 1 + word.size() > 78) {
+        line += "\n" + std::string(18, ' ');
+        width = 18;
+      } else if (width > 18) {
+        line += ' ';
+        ++width;
+      }
+      line += word;
+      width += word.size();
+      pos = end + 1;
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  std::fputs("\nFaults apply to every reply while on, login prompts included (cut-reply and the\n"
+             "monitor faults excepted); \"vanish\" ends the simulator once the line is gone.\n",
+             stdout);
 }
 
 int Usage(const std::string& msg) {

@@ -44,6 +44,11 @@ class PortMapFixture : public ::testing::Test {
   std::string old_;
 };
 
+inline std::string WithoutNul(std::string s) {
+  s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+  return s;
+}
+
 // The program's side of the line: the published device, raw, non-blocking.
 class Line {
  public:
@@ -81,12 +86,13 @@ class Line {
     }
   }
 
-  // Reads until `needle` has arrived (in what this call read) or timeoutMs
-  // has passed; returns what was read.
+  // Reads until `needle` has arrived (in what this call read, NUL bytes
+  // left out as the program's port does) or timeoutMs has passed; returns
+  // what was read.
   std::string ReadUntil(std::string_view needle, int timeoutMs) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + Ms(timeoutMs);
-    while (got.find(needle) == std::string::npos) {
+    while (WithoutNul(got).find(needle) == std::string::npos) {
       const auto left = std::chrono::duration_cast<Ms>(deadline - std::chrono::steady_clock::now()).count();
       if (left <= 0 || !ReadSome(got, static_cast<int>(left))) break;
     }
@@ -136,13 +142,13 @@ inline ::testing::AssertionResult LogIn(sim::Receiver& rx, Line& line, char op =
   rx.PressReset();
   line.Send(" ");
   std::string got = line.ReadUntil("WORD:", 2000);
-  if (got.find("WORD:") == std::string::npos) return ::testing::AssertionFailure() << "no WORD: but \"" << got << '"';
+  if (WithoutNul(got).find("WORD:") == std::string::npos) return ::testing::AssertionFailure() << "no WORD: but \"" << got << '"';
   line.Send("TREMO");
   got = line.ReadUntil("OP:", 2000);
-  if (got.find("OP:") == std::string::npos) return ::testing::AssertionFailure() << "no OP: but \"" << got << '"';
+  if (WithoutNul(got).find("OP:") == std::string::npos) return ::testing::AssertionFailure() << "no OP: but \"" << got << '"';
   line.Send(std::string(1, op));
   got = line.ReadUntil("CMD>", 2000);
-  if (got.find("CMD>") == std::string::npos) return ::testing::AssertionFailure() << "no CMD> but \"" << got << '"';
+  if (WithoutNul(got).find("CMD>") == std::string::npos) return ::testing::AssertionFailure() << "no CMD> but \"" << got << '"';
   return ::testing::AssertionSuccess();
 }
 
@@ -162,11 +168,6 @@ inline sim::ParamSet CutFields(const std::string& reply) {
 inline std::string FirstLine(const std::string& text) {
   const std::size_t end = text.find_first_of("\r\n");
   return text.substr(0, end);
-}
-
-inline std::string WithoutNul(std::string s) {
-  s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
-  return s;
 }
 
 }  // namespace simtest

@@ -23,7 +23,9 @@ class ProtocolTest : public PortMapFixture {
 };
 
 TEST_F(ProtocolTest, IgnoresTheLineUntilResetThenLogsIn) {
-  Open();
+  auto o = Fast();
+  o.passwordIdleMs = 150;
+  Open(o);
   EXPECT_EQ(rx_->CurrentState(), State::BeforeReset);
   line_->Send("  \rTREMOe");
   EXPECT_EQ(line_->ReadQuiet(200), "");
@@ -35,6 +37,9 @@ TEST_F(ProtocolTest, IgnoresTheLineUntilResetThenLogsIn) {
   // More polling spaces and a wrong password: back to the prompt.
   line_->Send("  TREMA");
   EXPECT_EQ(line_->ReadUntil("WORD:", 2000), "\r\nCHYBN\xC9 HESLO\r\nPASSWORD:");
+  // A partial password left standing is dropped after a pause.
+  line_->Send("TR");
+  std::this_thread::sleep_for(Ms(300));
   line_->Send(" TREMO");
   EXPECT_EQ(line_->ReadUntil("OP:", 2000), "\r\nOP:");
   EXPECT_EQ(rx_->CurrentState(), State::Operator);
