@@ -1,9 +1,15 @@
 #include "link/ComInit.h"
 
+#include "app/Chyba.h"
 #include "app/Controls.h"
 #include "app/Forms.h"
 #include "app/Guard.h"
 #include "app/ZOV.h"
+#include "link/Login.h"
+#include "link/RcvInit.h"
+#include "monitor/Mon.h"
+#include "params/Parametry.h"
+#include "serial/ComPort.h"
 
 namespace {
 QLabel* AutoSizeLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -42,11 +48,41 @@ TComInit::TComInit(QWidget* parent) : TForm(391, 187, parent) {
   for (QPushButton* b : {Button1, Button2}) b->setAutoDefault(true);
 
   connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
 
   setTabOrder(Usr, Button1);
   setTabOrder(Button1, Button2);
   setTabOrder(Button2, ComComboBox1);
   SetActiveControl(Button2);
+}
+
+void TComInit::FormActivate() {
+  OperatorCode = login::kDefaultOperatorCode;
+  Usr->setEnabled(false);
+  // Controls of the receiver dialogs that this program keeps from the
+  // operator; nothing shows or enables them again.
+  Parametry->Default->hide();
+  Parametry->Ser1->setEnabled(false);
+  Parametry->Ser2->setEnabled(false);
+  Mon->Nul->hide();
+  Usr->setText(QString::number(OperatorCode));
+  SetActiveControl(Button2);
+}
+
+void TComInit::Button2Click() {
+  // Not a number: the conversion's error ends the handler.
+  const int code = StrToInt(Usr->text());
+  if (!login::IsValidOperatorCode(code)) {
+    Chyba->ShowWith(QStringLiteral("Chyba"), kRed, QStringLiteral("Nepovolený vstup"));
+    SetActiveControl(Usr);
+    return;
+  }
+  // A port that cannot be opened ends the handler here: this dialog stays,
+  // the operator code keeps its value.
+  ZOV->ComPort1->ClosePort();
+  ZOV->ComPort1->OpenPort();
+  OperatorCode = static_cast<std::uint8_t>(code);
+  RcvInit->ShowModal();
 }
 
 void TComInit::Button1Click() { Close(); }

@@ -3,6 +3,19 @@
 #include <QTextOption>
 
 #include "app/Chyba.h"
+#include "app/Forms.h"
+#include "app/Guard.h"
+#include "app/ZOV.h"
+#include "link/Channel.h"
+#include "link/ComInit.h"
+#include "link/Login.h"
+#include "link/ReceiveText.h"
+#include "link/Sleeper.h"
+#include "serial/ComPort.h"
+
+namespace {
+const char* const kInstruction = "Stiskněte tkačítko \"reset\" na sirénovém přijímači";
+}
 
 TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   SetCaption(QStringLiteral("Reset přijímače"));
@@ -13,7 +26,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   Panel1->setFont(SansFont(15, true));
   Panel1->SetColor(kBlue);
   Panel1->SetFontColor(kWhite);
-  Panel1->SetCaption(QStringLiteral("Stiskněte tkačítko \"reset\" na sirénovém přijímači"));
+  Panel1->SetCaption(QString::fromUtf8(kInstruction));
 
   Info = new QLabel(this);
   SetBounds(Info, 77, 80, 217, 14);
@@ -49,8 +62,68 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   Button1->setFont(SansFont(15, true));
   Button1->setAutoDefault(true);
 
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+
   Timer1 = new QTimer(this);
-  Timer1->setInterval(500);
+  Timer1->setInterval(login::kPollIntervalMs);
+  connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
 
   SetActiveControl(Button1);
 }
+
+void TRcvInit::FormActivate() {
+  RxText().Clear();
+  Timer1->start();
+  Info->setText(QStringLiteral("Připojeno k portu ") + QString::fromStdString(ZOV->ComPort1->Port()));
+  Panel1->SetColor(kBlue);
+  Panel1->SetCaption(QString::fromUtf8(kInstruction));
+  SetActiveControl(Button1);
+}
+
+void TRcvInit::Timer1Timer() {
+  login::TLoginLine line;
+  line.Send = [this](std::string_view text) {
+    try {
+      ZOV->ComPort1->SendText(std::string(text));
+    } catch (...) {
+      // A line that refuses the space would refuse the next one too, and
+      // an error box every 500 ms would leave no chance to reach Storno.
+      Timer1->stop();
+      throw;
+    }
+  };
+  line.Sleep = [](int ms) { ZOV->Sleeper1->Sleep(ms); };
+  line.Received = [](std::string_view text) { return RxText().Contains(text); };
+  line.ClearReceived = [] { RxText().Clear(); };
+  line.StopPolling = [this] { Timer1->stop(); };
+
+  switch (login::LoginTick(line, OperatorCode)) {
+    case login::TLoginTick::Polling:
+      return;
+    case login::TLoginTick::NoOperatorPrompt:
+      // The login failed: it says so and stays, Storno is the way out.
+      Panel1->SetColor(kRed);
+      Panel1->SetCaption(QStringLiteral("Při čtení parametrů došlo k chybě"));
+      return;
+    case login::TLoginTick::LoggedIn:
+      break;
+  }
+  ZOV->Params->setEnabled(true);
+  ZOV->Monitor->setEnabled(true);
+  ZOV->Tim->setEnabled(true);
+  // Both take effect once this handler has ended.
+  Close();
+  ComInit->Close();
+  Chyba->ShowWith(QStringLiteral("OK"), kGreen, QStringLiteral("Přijímač připojen v pořádku"));
+  ZOV->SetActiveControl(ZOV->Params);
+}
+
+void TRcvInit::Button1Click() {
+  ZOV->Params->setEnabled(false);
+  ZOV->Tim->setEnabled(false);
+  ZOV->Monitor->setEnabled(false);
+  ZOV->ComIni->setEnabled(true);
+  Close();
+}
+
+void TRcvInit::FormClose() { Timer1->stop(); }
