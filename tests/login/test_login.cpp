@@ -288,3 +288,38 @@ TEST_F(LoginTest, StornoDuringThePasswordWaitTakesTheButtonsOffButTheLoginRunsTo
   EXPECT_TRUE(ReceiverButtons(true));
   EXPECT_EQ(Rx().OperatorCode(), 100);
 }
+
+TEST_F(LoginTest, ALineThatRefusesThePollingSpaceIsReportedOnceAndPollingStops) {
+  Start();
+  std::vector<QString> boxes;
+  QElapsedTimer sinceBox;
+  bool polling = true;
+  Script s;
+  s.Then("the connection dialog", [] { return ActiveModal() == ComInit; }, [] { ComInit->Button2->click(); })
+      .Then("polling", [&] { return ActiveModal() == RcvInit && Spaces() >= 1; }, [&] { Rx().Vanish(); })
+      .Then("the error box", [] { return !MessageBoxText().isEmpty(); },
+            [&] {
+              boxes.push_back(MessageBoxText());
+              PressMessageBoxOk();
+              sinceBox.start();
+            })
+      .Then("a while later", [&] {
+              if (!MessageBoxText().isEmpty()) {
+                boxes.push_back(MessageBoxText());
+                PressMessageBoxOk();
+              }
+              return sinceBox.isValid() && sinceBox.elapsed() > 1500;
+            },
+            [&] {
+              polling = RcvInit->Timer1->isActive();
+              RcvInit->Button1->click();
+            })
+      .Then("the connection dialog again", [] { return ActiveModal() == ComInit; }, [] { ComInit->Button1->click(); });
+  ASSERT_TRUE(s.Run([] { ZOV->ComIni->click(); }));
+  // The port's event thread reports the lost line too; the refused space
+  // is reported once, not at every tick.
+  int refusedSends = 0;
+  for (const auto& b : boxes) refusedSends += b.startsWith(QStringLiteral("WriteFile function failed"));
+  EXPECT_EQ(refusedSends, 1);
+  EXPECT_FALSE(polling);
+}
