@@ -40,7 +40,7 @@ void TRxMemo::SetBoundsAndWrap(int left, int top, int width, int height) {
   model_.SetWrapColumns(ColumnsFor(width));
 }
 
-QString TRxMemo::Decode(const std::string& bytes) {
+QString TRxMemo::Decode(std::string_view bytes) {
   return decoder_.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
@@ -63,7 +63,7 @@ void TRxMemo::ModelChanged(int first) {
   QString added;
   for (int i = first; i < lines; ++i) {
     if (i > 0) added += QLatin1Char('\n');
-    added += Decode(model_.Line(i));
+    added += Decode(model_.LineView(i));
   }
   if (!added.isEmpty()) cursor.insertText(added);
   cursor.endEditBlock();

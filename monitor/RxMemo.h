@@ -6,6 +6,7 @@
 // changed line on, so appending to a long text costs only its last lines.
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <string_view>
 
 class TReceiveText;
 
@@ -21,7 +22,7 @@ class TRxMemo : public QPlainTextEdit {
   // Shows the model's displayed lines from line `first` on.
   void ModelChanged(int first);
   // Decodes a line of the receive text (code page 1250).
-  QString Decode(const std::string& bytes);
+  QString Decode(std::string_view bytes);
 
  private:
   TReceiveText& model_;
