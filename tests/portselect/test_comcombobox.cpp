@@ -5,10 +5,35 @@
 #include <QTest>
 
 #include <memory>
+#include <stdexcept>
+#include <poll.h>
+#include <pty.h>
 
 #include "PortFixture.h"
 
 namespace {
+
+// A pseudo-terminal whose slave a port opens; the master is the far side.
+struct Pty {
+  Pty() {
+    char name[128];
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+    path = name;
+  }
+  ~Pty() {
+    ::close(slave);
+    ::close(master);
+  }
+  std::string Read(int timeoutMs) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) != 1) return {};
+    char buf[256];
+    const auto n = ::read(master, buf, sizeof buf);
+    return n > 0 ? std::string(buf, n) : std::string();
+  }
+  int master = -1, slave = -1;
+  std::string path;
+};
 
 class ComComboBoxTest : public PortFixture {
  protected:
@@ -326,6 +351,38 @@ TEST_F(ComComboBoxTest, RefusedRefreshIsShownAndKeepsTheList) {
   EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"EnumPorts function failed (win error code: 31)"}));
   EXPECT_EQ(Entries(combo), (QStringList{"COM2", "COM3", "COM12"}));
   EXPECT_EQ(combo.Text(), "COM12");
+}
+
+TEST_F(ComComboBoxTest, ChoosingAnotherPortReopensAnOpenPortAndItsFailureIsShown) {
+  Pty first, second;
+  serial::PublishPort(2, first.path);
+  serial::PublishPort(4, second.path);
+  Pin(3, "dev-c");
+  TComPort port;
+  port.SetPort("COM2");
+  TComComboBox combo;
+  combo.SetComProperty(cpPort);
+  combo.SetComPort(&port);
+  combo.SetAutoApply(true);
+  port.OpenPort();
+  ASSERT_TRUE(port.Connected());
+
+  serial::UnpublishPort(3);  // the device behind COM3 goes away after the list was read
+  QTest::keyClick(&combo, Qt::Key_Down);  // must not throw into Qt
+  EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"Unable to open com port (win error code: 2)"}));
+  EXPECT_EQ(port.Port(), "COM3");
+  EXPECT_FALSE(port.Connected());
+
+  port.SetPort("COM2");
+  port.OpenPort();
+  combo.SetText("COM2");
+  QTest::keyClick(&combo, Qt::Key_End);
+  EXPECT_TRUE(TakeErrors().empty());
+  EXPECT_EQ(port.Port(), "COM4");
+  ASSERT_TRUE(port.Connected());
+  port.SendText("x");
+  EXPECT_EQ(second.Read(2000), "x");
+  port.ClosePort();
 }
 
 }  // namespace

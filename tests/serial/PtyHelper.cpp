@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <pty.h>
@@ -14,6 +15,7 @@ TestPty::TestPty() {
   if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
     throw std::system_error(errno, std::generic_category(), "openpty");
   slavePath_ = name;
+  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   termios t{};
   ::tcgetattr(slave_, &t);
   ::cfmakeraw(&t);
@@ -48,6 +50,11 @@ std::string TestPty::ReadSome(int timeoutMs) {
   char buf[4096];
   ssize_t n = ::read(master_, buf, sizeof buf);
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+size_t TestPty::WriteSome(const std::string& bytes) {
+  ssize_t n = ::write(master_, bytes.data(), bytes.size());
+  return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 void TestPty::CloseMaster() {

@@ -13,6 +13,8 @@ class TestPty {
   int Master() const { return master_; }
   const std::string& SlavePath() const { return slavePath_; }
   void WriteAll(const std::string& bytes);  // to the master (the port receives it)
+  // Writes what the line takes now, without waiting; the count written.
+  size_t WriteSome(const std::string& bytes);
   std::string ReadSome(int timeoutMs);       // from the master (what the port sent)
   void CloseMaster();                        // the far side vanishes
 
