@@ -5,35 +5,11 @@
 #include <QTest>
 
 #include <memory>
-#include <stdexcept>
-#include <poll.h>
-#include <pty.h>
 
 #include "PortFixture.h"
+#include "PtyHelper.h"
 
 namespace {
-
-// A pseudo-terminal whose slave a port opens; the master is the far side.
-struct Pty {
-  Pty() {
-    char name[128];
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
-    path = name;
-  }
-  ~Pty() {
-    ::close(slave);
-    ::close(master);
-  }
-  std::string Read(int timeoutMs) {
-    pollfd p{master, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) != 1) return {};
-    char buf[256];
-    const auto n = ::read(master, buf, sizeof buf);
-    return n > 0 ? std::string(buf, n) : std::string();
-  }
-  int master = -1, slave = -1;
-  std::string path;
-};
 
 class ComComboBoxTest : public PortFixture {
  protected:
@@ -50,16 +26,6 @@ class ComComboBoxTest : public PortFixture {
   }
 };
 
-TEST_F(ComComboBoxTest, IsADropDownListWithNothingBoundByDefault) {
-  TComComboBox combo;
-  EXPECT_FALSE(combo.isEditable());
-  EXPECT_EQ(combo.ComProperty(), cpNone);
-  EXPECT_EQ(combo.ComPort(), nullptr);
-  EXPECT_FALSE(combo.AutoApply());
-  EXPECT_EQ(combo.count(), 0);
-  EXPECT_EQ(combo.Text(), QString());
-}
-
 TEST_F(ComComboBoxTest, EachKindListsItsValuesInOrderAndSelectsTheFirstWhenUnbound) {
   TComComboBox combo;
   combo.SetComProperty(cpBaudRate);
@@ -75,19 +41,10 @@ TEST_F(ComComboBoxTest, EachKindListsItsValuesInOrderAndSelectsTheFirstWhenUnbou
   combo.SetComProperty(cpFlowControl);
   EXPECT_EQ(Entries(combo), (QStringList{"Hardware", "Software", "None", "Custom"}));
   EXPECT_EQ(combo.Text(), "Hardware");
+  EXPECT_FALSE(combo.isEditable());
   combo.SetComProperty(cpNone);
   EXPECT_EQ(combo.count(), 0);
   EXPECT_EQ(combo.Text(), QString());
-}
-
-TEST_F(ComComboBoxTest, PortEntriesComeFromThePortListWithTheirDevicesAsTooltips) {
-  ThreePorts();
-  AddUsbTty("ttyUSB0");
-  TComComboBox combo;
-  combo.SetComProperty(cpPort);
-  EXPECT_EQ(Entries(combo), (QStringList{"COM1", "COM2", "COM3", "COM12"}));
-  EXPECT_EQ(combo.itemData(0, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/ttyUSB0").string()));
-  EXPECT_EQ(combo.itemData(3, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/dev-l").string()));
 }
 
 TEST_F(ComComboBoxTest, RefusedEnumerationComesOutOfSettingTheKind) {
@@ -289,6 +246,7 @@ TEST_F(ComComboBoxTest, OpeningTheListReadsThePortsAgainKeepingTheSelection) {
   combo.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
   QSignalSpy changed(&combo, &QComboBox::currentIndexChanged);
+  EXPECT_EQ(combo.itemData(2, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/dev-l").string()));
 
   // Unchanged ports: nothing happens.
   combo.showPopup();
@@ -354,9 +312,9 @@ TEST_F(ComComboBoxTest, RefusedRefreshIsShownAndKeepsTheList) {
 }
 
 TEST_F(ComComboBoxTest, ChoosingAnotherPortReopensAnOpenPortAndItsFailureIsShown) {
-  Pty first, second;
-  serial::PublishPort(2, first.path);
-  serial::PublishPort(4, second.path);
+  TestPty first, second;
+  serial::PublishPort(2, first.SlavePath());
+  serial::PublishPort(4, second.SlavePath());
   Pin(3, "dev-c");
   TComPort port;
   port.SetPort("COM2");
@@ -381,7 +339,7 @@ TEST_F(ComComboBoxTest, ChoosingAnotherPortReopensAnOpenPortAndItsFailureIsShown
   EXPECT_EQ(port.Port(), "COM4");
   ASSERT_TRUE(port.Connected());
   port.SendText("x");
-  EXPECT_EQ(second.Read(2000), "x");
+  EXPECT_EQ(second.ReadSome(2000), "x");
   port.ClosePort();
 }
 
