@@ -1,0 +1,41 @@
+#include "app/Chyba.h"
+
+#include "app/Guard.h"
+
+TChyba::TChyba(QWidget* parent) : TForm(300, 140, parent) {
+  setFont(SansFont(14));
+  Panel = new TPanel(this);
+  SetBounds(Panel, 7, 19, 286, 55);
+  Panel->setFont(SansFont(15, true));
+  Button1 = new QPushButton(QStringLiteral("OK"), this);
+  SetBounds(Button1, 117, 91, 66, 33);
+  Button1->setFont(SansFont(15, true));
+  Button1->setDefault(true);
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  RestoreRestingState();
+  SetActiveControl(Button1);
+}
+
+void TChyba::RestoreRestingState() {
+  SetCaption(QStringLiteral("Chyba"));
+  Panel->SetColor(kRed);
+  Panel->SetFontColor(kWhite);
+}
+
+void TChyba::ShowText(const QString& text) {
+  Panel->SetCaption(text);
+  ShowModal();
+}
+
+void TChyba::ShowWith(const QString& caption, const QColor& color, const QString& text) {
+  SetCaption(caption);
+  Panel->SetColor(color);
+  Panel->SetCaption(text);
+  struct Restore {
+    TChyba* d;
+    ~Restore() { d->RestoreRestingState(); }
+  } restore{this};
+  ShowModal();
+}
+
+void TChyba::Button1Click() { Close(); }

@@ -1,0 +1,78 @@
+#include "app/Form.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <stdexcept>
+
+#include "app/Guard.h"
+
+TForm::TForm(int clientWidth, int clientHeight, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  static int created = 0;
+  creationIndex_ = ++created;
+  setFixedSize(clientWidth, clientHeight);
+  setSizeGripEnabled(false);
+}
+
+TForm::~TForm() {
+  // Destroyed while its loop still runs (only at the end of the program):
+  // let that loop return.
+  if (loop_) loop_->exit();
+}
+
+int TForm::ShowModal() {
+  Execute(true);
+  return 0;
+}
+
+void TForm::Run() { Execute(false); }
+
+void TForm::Execute(bool modal) {
+  if (loop_ || isVisible()) throw std::logic_error("Cannot make a visible window modal");
+  setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+  CentreOnScreen();
+  show();
+  CentreOnScreen();  // again, now that the frame is known
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
+  activateWindow();
+  Guarded([this] { FormActivate(); });
+  closeRequested_ = false;
+  QEventLoop loop;
+  loop_ = &loop;
+  loop.exec(QEventLoop::DialogExec);
+  loop_ = nullptr;
+  Guarded([this] { FormClose(); });
+  hide();
+  closeRequested_ = false;
+}
+
+void TForm::Close() {
+  closeRequested_ = true;
+  if (loop_) loop_->exit();
+}
+
+void TForm::SetActiveControl(QWidget* control) {
+  if (control) control->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm::closeEvent(QCloseEvent* event) {
+  // The window manager's close (Alt+F4, a title-bar menu) must not bypass
+  // the dialog's own buttons.
+  if (!closeRequested_) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TForm::CentreOnScreen() {
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!s) return;
+  const QRect area = s->availableGeometry();
+  // move() places the frame; its size is known once the window has been
+  // shown, before that it is the client area.
+  const QRect frame = frameGeometry();
+  move(area.center() - QPoint((frame.width() - 1) / 2, (frame.height() - 1) / 2));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The program's windows: each exists exactly once, from CreateForms at
+// start-up to DestroyForms at exit, and the dialogs reach one another through
+// these pointers.
+class TZOV;
+class TRcvInit;
+class TChyba;
+class TParametry;
+class TMon;
+class TSetTim;
+class TComInit;
+class TExit;
+
+extern TZOV* ZOV;
+extern TRcvInit* RcvInit;
+extern TChyba* Chyba;
+extern TParametry* Parametry;
+extern TMon* Mon;
+extern TSetTim* SetTim;
+extern TComInit* ComInit;
+extern TExit* Exit;
+
+// Creates the windows in this order: ZOV (the main window, first: the
+// connection dialog's port selector is bound to its port), RcvInit, Chyba,
+// Parametry, Mon, SetTim, ComInit, Exit. Touches no serial port.
+void CreateForms();
+// Destroys ZOV's port (closing it if it is open), then every window, the
+// last created first.
+void DestroyForms();

@@ -1,0 +1,134 @@
+#include "app/ZOV.h"
+
+#include <QPalette>
+#include <QSlider>
+
+#include "app/Chyba.h"
+#include "app/Exit.h"
+#include "app/Forms.h"
+#include "app/Guard.h"
+#include "app/Jpeg.h"
+#include "clock/SetTim.h"
+#include "link/Channel.h"
+#include "link/ComInit.h"
+#include "link/ReceiveText.h"
+#include "link/Sleeper.h"
+#include "monitor/Mon.h"
+#include "params/Parametry.h"
+#include "serial/ComPort.h"
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* text, int left, int top, int width, int height) {
+  auto* b = new QPushButton(QString::fromUtf8(text), parent);
+  SetBounds(b, left, top, width, height);
+  b->setFont(SansFont(15, true));
+  b->setAutoDefault(true);
+  return b;
+}
+
+QFrame* MakeSeparator(QWidget* parent, int left, int top, int width, int height) {
+  auto* f = new QFrame(parent);
+  f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  f->setLineWidth(1);
+  SetBounds(f, left, top, width, height);
+  return f;
+}
+
+}  // namespace
+
+TZOV::TZOV(QWidget* parent) : TForm(466, 285, parent) {
+  setFont(SansFont(14));
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  setPalette(pal);
+  setAutoFillBackground(true);
+
+  Panel2 = new TPanel(this);
+  SetBounds(Panel2, 13, 8, 439, 40);
+  Panel2->setFont(SansFont(15, true));
+  Panel2->SetColor(kBlue);
+  Panel2->SetFontColor(kYellow);
+
+  Image1 = new TImage(this);
+  SetBounds(Image1, 13, 61, 211, 210);
+  Image1->SetPicture(LogoImage());
+
+  ComIni = MakeButton(this, "Připojení přijímače", 237, 61, 215, 27);
+  Panel4 = MakeSeparator(this, 229, 100, 230, 4);
+  Params = MakeButton(this, "Parametry přijímače", 237, 115, 215, 27);
+  Tim = MakeButton(this, "Hodiny přijímače", 237, 148, 215, 28);
+  Monitor = MakeButton(this, "Monitor přijímače", 237, 183, 215, 27);
+  Panel3 = MakeSeparator(this, 229, 221, 230, 3);
+  Konec = MakeButton(this, "Ukončit program", 237, 237, 215, 33);
+  Params->setEnabled(false);
+  Tim->setEnabled(false);
+  Monitor->setEnabled(false);
+  setTabOrder(ComIni, Params);
+  setTabOrder(Params, Tim);
+  setTabOrder(Tim, Monitor);
+  setTabOrder(Monitor, Konec);
+
+  auto bind = [this](QPushButton* b, void (TZOV::*handler)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  };
+  bind(ComIni, &TZOV::ComIniClick);
+  bind(Params, &TZOV::ParamsClick);
+  bind(Tim, &TZOV::TimClick);
+  bind(Monitor, &TZOV::MonitorClick);
+  bind(Konec, &TZOV::KonecClick);
+
+  Sleeper1 = new TSleeper(this);
+  Sleeper1->SetInterval(1000);
+
+  // 9600 baud, 8 data bits, no parity, one stop bit, no flow control with
+  // DTR and RTS held off; NUL bytes dropped; received characters and ring
+  // reported on the main thread. Nothing is opened here.
+  ComPort1 = new TComPort(this);
+  ComPort1->SetPort("COM1");
+  ComPort1->SetBaudRate(br9600);
+  ComPort1->SetDataBits(dbEight);
+  ComPort1->Parity().SetBits(prNone);
+  ComPort1->SetStopBits(sbOneStopBit);
+  TComFlowControl& flow = ComPort1->FlowControl();
+  flow.SetOutCTSFlow(false);
+  flow.SetOutDSRFlow(false);
+  flow.SetControlDTR(dtrDisable);
+  flow.SetControlRTS(rtsDisable);
+  flow.SetXonXoffOut(false);
+  flow.SetXonXoffIn(false);
+  ComPort1->SetDiscardNull(true);
+  ComPort1->SetEvents(TComEvents{evRxChar, evRing});
+  ComPort1->SetSyncMethod(smThreadSync);
+  ComPort1->OnRxChar = [this](QObject* Sender, int Count) { ComPort1RxChar(Sender, Count); };
+
+  FormCreate();
+  SetActiveControl(ComIni);
+}
+
+TZOV::~TZOV() { DestroyPort(); }
+
+void TZOV::DestroyPort() {
+  TComPort* port = ComPort1;
+  ComPort1 = nullptr;
+  delete port;  // closes it when open
+}
+
+void TZOV::FormCreate() {
+  SetCaption(QString::fromUtf8(kMainCaption));
+  Panel2->SetCaption(QStringLiteral("Nastavení přijímače ZOV"));
+}
+
+void TZOV::ComIniClick() { ComInit->ShowModal(); }
+void TZOV::ParamsClick() { Parametry->ShowModal(); }
+void TZOV::TimClick() { SetTim->ShowModal(); }
+void TZOV::MonitorClick() { Mon->ShowModal(); }
+void TZOV::KonecClick() { Exit->ShowModal(); }
+
+void TZOV::ComPort1RxChar(QObject*, int Count) {
+  const int activity = StepRxActivity();
+  if (Mon) Mon->Indik->setValue(activity);
+  std::string chunk;
+  ComPort1->ReceiveText(chunk, Count);
+  RxText().Append(chunk);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The main window: the logo and the five command buttons. It owns the one
+// serial port object ComPort1 and the one delay object Sleeper1 that the
+// whole receiver link shares, and ComPort1's receive handler.
+#include <QPushButton>
+#include <QFrame>
+
+#include "app/Controls.h"
+#include "app/Form.h"
+
+class TComPort;
+class TSleeper;
+
+inline const char* const kMainCaption = "ZOV Q5r (v.4.03)";
+
+class TZOV : public TForm {
+ public:
+  explicit TZOV(QWidget* parent = nullptr);
+  ~TZOV() override;
+  // Closes and destroys ComPort1 (at the end of the program).
+  void DestroyPort();
+
+  void FormCreate();
+  void ComIniClick();
+  void ParamsClick();
+  void TimClick();
+  void MonitorClick();
+  void KonecClick();
+  // Every received batch: step the activity counter, read the bytes waiting
+  // and append them to the receive text.
+  void ComPort1RxChar(QObject* Sender, int Count);
+
+  TPanel* Panel2;
+  TImage* Image1;
+  QPushButton* ComIni;
+  QFrame* Panel4;
+  QPushButton* Params;
+  QPushButton* Tim;
+  QPushButton* Monitor;
+  QFrame* Panel3;
+  QPushButton* Konec;
+
+  TComPort* ComPort1;
+  TSleeper* Sleeper1;
+};

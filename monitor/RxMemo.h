@@ -1,0 +1,42 @@
+#pragma once
+// The memo that shows the receive text: read-only, monospaced, one block per
+// displayed line of the model. The model does the wrapping, at the column
+// count that fits the memo's width, so that line numbers mean the same in
+// both; the memo itself never wraps. Changes are applied from the first
+// changed line on, so appending to a long text costs only its last lines.
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <climits>
+#include <QStringDecoder>
+#include <string_view>
+
+class TReceiveText;
+
+class TRxMemo : public QPlainTextEdit {
+ public:
+  TRxMemo(TReceiveText& model, QWidget* parent = nullptr);
+  ~TRxMemo() override;
+
+  // Places the memo and sets the model's wrap column to what fits.
+  void SetBoundsAndWrap(int left, int top, int width, int height);
+  // Characters that fit in one line of a memo of that width.
+  int ColumnsFor(int width) const;
+  // The model's displayed lines from line `first` on have changed.
+  void ModelChanged(int first);
+  // Brings the memo up to date with the model now.
+  void Flush();
+  // Decodes a line of the receive text (code page 1250).
+  QString Decode(std::string_view bytes);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Apply(int first);
+
+  TReceiveText& model_;
+  QTimer flushTimer_;
+  int pendingFirst_ = INT_MAX;
+  QStringDecoder decoder_;
+  int shownLines_ = 0;
+};

@@ -1,0 +1,135 @@
+// The command channel against the simulated receiver on a pseudo-terminal:
+// what the receiver sends reaches the receive text through the main
+// window's port and its receive handler, the activity counter steps, and
+// send-and-wait drives a login and a prompt check.
+#include <QPointer>
+
+#include "AppTest.h"
+#include "app/Exit.h"
+#include "app/Program.h"
+#include "app/ZOV.h"
+#include "link/Channel.h"
+#include "link/ReceiveText.h"
+#include "link/Sleeper.h"
+#include "monitor/Mon.h"
+#include "serial/ComPort.h"
+#include "sim/Receiver.h"
+
+namespace {
+
+class WithReceiver : public WithForms {
+ protected:
+  void SetUp() override {
+    sim::Options o;
+    o.resetOnStart = true;  // waiting for the first space
+    receiver = std::make_unique<sim::Receiver>(o);
+    receiver->Start();
+    WithForms::SetUp();
+    ZOV->ComPort1->SetPort(receiver->PortName());
+    ZOV->ComPort1->OpenPort();
+  }
+  void TearDown() override {
+    WithForms::TearDown();
+    receiver.reset();
+  }
+
+  // The login as the reset dialog does it: a space every 500 ms until
+  // "WORD:", the password, then the operator code at "OP:".
+  void LogIn() {
+    RxText().Clear();
+    for (int i = 0; i < 10 && !RxText().Contains("WORD:"); ++i) SendAndWait(" ", 500);
+    ASSERT_TRUE(RxText().Contains("WORD:"));
+    SendAndWait("TREMO", 0);
+    RxText().Clear();
+    ZOV->Sleeper1->Sleep(2000);
+    ASSERT_TRUE(RxText().Contains("OP:"));
+    SendAndWait(std::string(1, char(100)), 2000);
+  }
+
+  std::unique_ptr<sim::Receiver> receiver;
+};
+
+}  // namespace
+
+TEST_F(WithReceiver, SendAndWaitLogsInAndFindsThePromptInTheReceiveText) {
+  LogIn();
+  EXPECT_EQ(receiver->OperatorCode(), 100);
+  EXPECT_EQ(receiver->CurrentState(), sim::State::Command);
+
+  RxText().Clear();
+  EXPECT_EQ(SendAndWait("\r", 1000), 1);
+  EXPECT_TRUE(RxText().Contains("CMD>")) << RxText().Text();
+  // What the receiver sent went through the port's notifications: the
+  // counter stepped and the monitor's indicator shows it.
+  EXPECT_GT(RxActivity, 0);
+  EXPECT_EQ(Mon->Indik->value(), RxActivity);
+  // The monitor's memo shows the same text.
+  Mon->Memo1->Flush();
+  EXPECT_EQ(Mon->Memo1->document()->blockCount(), std::max(1, RxText().LineCount()));
+}
+
+TEST_F(WithReceiver, NulBytesNeverReachTheReceiveText) {
+  LogIn();
+  receiver->SetFault(sim::Fault::Garbage);  // noise with NUL bytes ahead of every reply
+  RxText().Clear();
+  SendAndWait("\r", 1000);
+  ASSERT_TRUE(receiver->SentText().find('\0') != std::string::npos);
+  EXPECT_TRUE(RxText().Contains("CMD>"));
+  EXPECT_EQ(RxText().Text().find('\0'), std::string::npos);
+}
+
+TEST_F(WithReceiver, TheActivityCounterShows1000AndWrapsTo0Never1001) {
+  // Each notification is one step, whatever it carries.
+  RxActivity = 998;
+  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
+  EXPECT_EQ(RxActivity, 999);
+  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
+  EXPECT_EQ(RxActivity, 1000);
+  EXPECT_EQ(Mon->Indik->value(), 1000);
+  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
+  EXPECT_EQ(RxActivity, 0);
+  EXPECT_EQ(Mon->Indik->value(), 0);
+
+  int highest = 0;
+  for (int i = 0; i < 2500; ++i) {
+    ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
+    highest = std::max(highest, RxActivity);
+    ASSERT_EQ(Mon->Indik->value(), RxActivity);
+  }
+  EXPECT_EQ(highest, 1000);
+}
+
+// The program from start to "Ukončit program" and OK with its port open:
+// the port is closed at the end, so the device can be opened again.
+TEST(ProgramWithReceiver, EndingThroughTheExitConfirmationClosesTheOpenPort) {
+  sim::Options o;
+  sim::Receiver receiver(o);
+  receiver.Start();
+  QPointer<TComPort> port;
+  bool opened = false;
+  bool busyWhileOpen = false;
+  Later([&] {
+    port = ZOV->ComPort1;
+    ZOV->ComPort1->SetPort(receiver.PortName());
+    ZOV->ComPort1->OpenPort();
+    opened = ZOV->ComPort1->Connected();
+    try {
+      TComPort other;
+      other.SetPort(receiver.PortName());
+      other.OpenPort();
+    } catch (const EComPort&) {
+      busyWhileOpen = true;  // the device is held exclusively
+    }
+    ZOV->Konec->click();
+  });
+  Later([&] { Exit->OK->click(); }, 50);
+  EXPECT_EQ(RunProgram(), 0);
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(busyWhileOpen);
+  EXPECT_TRUE(port.isNull());
+  // Another port object can have the device now: it was released.
+  TComPort again;
+  again.SetPort(receiver.PortName());
+  EXPECT_NO_THROW(again.OpenPort());
+  again.ClosePort();
+}

@@ -1,0 +1,105 @@
+// One instance per user: a second start is refused with its message and
+// ends with exit code 0; a lock left by a crashed instance does not block.
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "AppTest.h"
+#include "app/SingleInstance.h"
+#include "app/ZOV.h"
+
+namespace {
+
+const QString kTitle = QString::fromUtf8(kMainCaption);
+
+// The program as a process, with a runtime directory shared by the
+// instances of one test.
+class Instance {
+ public:
+  Instance(const QString& runtimeDir, bool autoClose) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    if (autoClose) env.insert(QStringLiteral("ZOV_TEST_AUTOCLOSE_MS"), QStringLiteral("50"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(ZOV_EXE), {});
+  }
+  ~Instance() {
+    if (process.state() != QProcess::NotRunning) {
+      process.kill();
+      process.waitForFinished(10000);
+    }
+  }
+  QProcess process;
+};
+
+QString LockIn(const QString& runtimeDir) {
+  return QDir(runtimeDir).filePath(QFileInfo(InstanceLockPath(kTitle)).fileName());
+}
+
+bool LockHeldBy(const QString& lockPath, qint64 pid) {
+  QLockFile probe(lockPath);
+  qint64 owner = 0;
+  QString host, app;
+  return probe.getLockInfo(&owner, &host, &app) && owner == pid;
+}
+
+}  // namespace
+
+TEST(SingleInstance, ASecondStartShowsTheMessageAndEndsWithCodeZero) {
+  QTemporaryDir runtime;
+  Instance first(runtime.path(), false);
+  ASSERT_TRUE(first.process.waitForStarted(10000));
+  const QString lock = LockIn(runtime.path());
+  ASSERT_TRUE(WaitFor([&] { return LockHeldBy(lock, first.process.processId()); }, 20000));
+
+  Instance second(runtime.path(), true);
+  ASSERT_TRUE(second.process.waitForFinished(20000));
+  EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.process.exitCode(), 0);
+  const QString out = QString::fromUtf8(second.process.readAllStandardOutput());
+  EXPECT_TRUE(out.contains(QStringLiteral("title=\"ZOV Q5r (v.4.03)\""))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("text=\"Program lze spustit pouze jednou !\""))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("icon=critical buttons=ok"))) << out.toStdString();
+
+  // The running instance is unaffected.
+  EXPECT_EQ(first.process.state(), QProcess::Running);
+  EXPECT_TRUE(LockHeldBy(lock, first.process.processId()));
+}
+
+TEST(SingleInstance, ALockLeftByACrashedInstanceDoesNotBlock) {
+  QTemporaryDir runtime;
+  // A lock file whose owner is gone: the pid of a process that has ended.
+  QProcess dead;
+  dead.start(QStringLiteral("/bin/true"), {});
+  ASSERT_TRUE(dead.waitForFinished(10000));
+  const qint64 deadPid = dead.processId() ? dead.processId() : 999999;
+  const QString lock = LockIn(runtime.path());
+  {
+    QFile f(lock);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::number(deadPid) + "\nzov-q5r\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  }
+
+  Instance next(runtime.path(), true);
+  ASSERT_TRUE(next.process.waitForStarted(10000));
+  ASSERT_TRUE(WaitFor([&] { return LockHeldBy(lock, next.process.processId()); }, 20000));
+  EXPECT_EQ(next.process.state(), QProcess::Running);
+  EXPECT_TRUE(next.process.readAllStandardOutput().isEmpty());
+}
+
+TEST(SingleInstance, TheLockIsHeldWhileTheGuardLivesAndFreedAfterwards) {
+  QTemporaryDir runtime;
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+  {
+    TSingleInstance first(kTitle);
+    ASSERT_TRUE(first.Acquire());
+    EXPECT_TRUE(first.LockPath().startsWith(runtime.path()));
+    TSingleInstance second(kTitle);
+    EXPECT_FALSE(second.Acquire());
+  }
+  TSingleInstance again(kTitle);
+  EXPECT_TRUE(again.Acquire());
+}
