@@ -5,7 +5,10 @@
 // both; the memo itself never wraps. Changes are applied from the first
 // changed line on, so appending to a long text costs only its last lines.
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <climits>
 #include <QStringDecoder>
+#include <string_view>
 
 class TReceiveText;
 
@@ -18,13 +21,22 @@ class TRxMemo : public QPlainTextEdit {
   void SetBoundsAndWrap(int left, int top, int width, int height);
   // Characters that fit in one line of a memo of that width.
   int ColumnsFor(int width) const;
-  // Shows the model's displayed lines from line `first` on.
+  // The model's displayed lines from line `first` on have changed.
   void ModelChanged(int first);
+  // Brings the memo up to date with the model now.
+  void Flush();
   // Decodes a line of the receive text (code page 1250).
-  QString Decode(const std::string& bytes);
+  QString Decode(std::string_view bytes);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
+  void Apply(int first);
+
   TReceiveText& model_;
+  QTimer flushTimer_;
+  int pendingFirst_ = INT_MAX;
   QStringDecoder decoder_;
   int shownLines_ = 0;
 };

@@ -47,12 +47,32 @@
 // no CE_RXOVER is reported either; CE_RXOVER means the kernel's own buffer
 // overflowed). With XON/XOFF input or CTS/RTS flow control the own queue
 // stops taking bytes at its nominal size, so the kernel's buffer fills and
-// the kernel holds the sender off as it should.
+// the kernel holds the sender off as it should (InQue then adds the kernel's
+// count, taken before the NUL filter). SetupComm with an input size of 0
+// keeps the default of 4096.
 //
-// Line signals, breaks and line errors: sampled with TIOCMGET and
-// TIOCGICOUNT inside the event wait every 50 ms, and only when the event
-// mask asks for them and the driver has the ioctl; otherwise the wait blocks
-// without a timeout. TIOCMIWAIT is never used: it cannot be interrupted.
+// Events: the wait is a poll() on the device, a stop eventfd (CancelWait)
+// and a wake-up eventfd (mask changes, bytes queued by another thread, a
+// write started), so a stop ends it at once and nothing polls in a loop.
+// - EV_RXCHAR: bytes were queued. Bytes a Read takes straight from the
+//   kernel raise none (the reader has them); the event character among them
+//   still raises EV_RXFLAG.
+// - Line signals, breaks and line errors: sampled with TIOCMGET and
+//   TIOCGICOUNT inside the wait every 50 ms, only when the mask asks for
+//   them and the driver has the ioctl; otherwise the wait blocks without a
+//   timeout. TIOCMIWAIT is never used: it cannot be interrupted. EV_RING is
+//   a rising RI edge or a step of the driver's ring counter. Changes while
+//   no wait is armed are found by the next wait's first sample.
+// - EV_TXEMPTY: after a write, the transmitter is sampled every 10 ms
+//   (TIOCSERGETLSR, else TIOCOUTQ) until it is empty.
+// - CE_ errors for ClearCommError come from TIOCGICOUNT deltas; a driver
+//   without the counters reports none.
+// - A non-zero SetCommMask during a wait makes it go on with the new mask;
+//   SetCommMask(0) ends it with 0, and a wait started with an empty mask
+//   returns 0 at once.
+// - A vanished device (POLLHUP/POLLERR, readable while read() gives nothing,
+//   EIO) ends the wait with 1117 (EIO); bytes that came before are reported
+//   first and stay readable, and every later wait fails at once.
 #include "serial/ComDevice.h"
 
 #include <algorithm>
@@ -179,6 +199,12 @@ void MakeRaw(termios& t) {
 }
 
 uint32_t Sat(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
+
+// A timeout as a duration; MAXDWORD x n can exceed what the clock counts,
+// and anything beyond a hundred days is as good as no limit.
+std::chrono::milliseconds Ms(uint64_t ms) {
+  return std::chrono::milliseconds(std::min<uint64_t>(ms, uint64_t{100} * 24 * 3600 * 1000));
+}
 
 int MsUntil(const std::optional<Clock::time_point>& deadline) {
   if (!deadline) return -1;
@@ -352,8 +378,7 @@ class LinuxComDevice final : public IComDevice {
     if (anyBytes)
       total = start + std::chrono::milliseconds(to.ReadTotalTimeoutConstant);
     else if (to.ReadTotalTimeoutMultiplier || to.ReadTotalTimeoutConstant)
-      total = start + std::chrono::milliseconds(uint64_t{to.ReadTotalTimeoutMultiplier} * n +
-                                                to.ReadTotalTimeoutConstant);
+      total = start + Ms(uint64_t{to.ReadTotalTimeoutMultiplier} * n + to.ReadTotalTimeoutConstant);
     const bool useInterval =
         !anyBytes && to.ReadIntervalTimeout != 0 && to.ReadIntervalTimeout != kMaxDword;
 
@@ -405,8 +430,7 @@ class LinuxComDevice final : public IComDevice {
     }
     std::optional<Clock::time_point> deadline;
     if (to.WriteTotalTimeoutMultiplier || to.WriteTotalTimeoutConstant)
-      deadline = Clock::now() + std::chrono::milliseconds(uint64_t{to.WriteTotalTimeoutMultiplier} * n +
-                                                         to.WriteTotalTimeoutConstant);
+      deadline = Clock::now() + Ms(uint64_t{to.WriteTotalTimeoutMultiplier} * n + to.WriteTotalTimeoutConstant);
     uint32_t done = 0;
     int failure = 0;
     while (done < n) {

@@ -799,7 +799,24 @@ void Receiver::HandleByte(std::uint8_t b, Clock_::time_point at) {
   }
 }
 
+void Receiver::SetCustomReply(char command, std::optional<std::string> bytes) {
+  std::lock_guard lk(m_);
+  if (bytes) customReplies_[command] = std::move(*bytes);
+  else customReplies_.erase(command);
+}
+
 void Receiver::CommandByte(std::uint8_t b, Clock_::time_point at) {
+  if (b != 'z' && b != 's') {
+    const auto custom = customReplies_.find(static_cast<char>(b));
+    if (custom != customReplies_.end()) {
+      if (b == 'n') {
+        monitor_.clear();
+        Note("monitor cleared");
+      }
+      Reply(custom->second, true, b == 'e' || b == 't' || b == 'm');
+      return;
+    }
+  }
   switch (b) {
     case '\r':
       Reply(Has(Fault::NoCmdPrompt) ? "\r\n" : "\r\nCMD>");

@@ -16,6 +16,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -155,6 +156,13 @@ class Receiver {
   std::vector<std::string> MonitorLines() const;              // without line ends
   void SetMonitorLines(std::vector<std::string> lines);
 
+  // Scripts the reply to a command byte ('\r', 'e', 't', 'm', 'n' or any
+  // unknown byte) for edge cases: from now on that command is answered with
+  // exactly these bytes (the faults still shape them; "n" still clears the
+  // monitor). nullopt restores the receiver's own reply. Not for 'z' or 's',
+  // whose data phases stay as they are.
+  void SetCustomReply(char command, std::optional<std::string> bytes);
+
   // The traffic log, oldest first, notes included.
   std::vector<TrafficEntry> Traffic() const;
   std::vector<TimedByte> ReceivedBytes() const;   // every received byte with its time
@@ -241,6 +249,7 @@ class Receiver {
   int clockBaseDow_ = 0;
   Clock_::time_point clockSetAt_{};
   std::vector<std::string> monitor_;
+  std::map<char, std::string> customReplies_;
   std::uint32_t rng_ = 1;
 
   std::deque<Piece> out_;

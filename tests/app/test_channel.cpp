@@ -64,6 +64,7 @@ TEST_F(WithReceiver, SendAndWaitLogsInAndFindsThePromptInTheReceiveText) {
   EXPECT_GT(RxActivity, 0);
   EXPECT_EQ(Mon->Indik->value(), RxActivity);
   // The monitor's memo shows the same text.
+  Mon->Memo1->Flush();
   EXPECT_EQ(Mon->Memo1->document()->blockCount(), std::max(1, RxText().LineCount()));
 }
 

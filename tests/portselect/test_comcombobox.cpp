@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "PortFixture.h"
+#include "PtyHelper.h"
 
 namespace {
 
@@ -25,16 +26,6 @@ class ComComboBoxTest : public PortFixture {
   }
 };
 
-TEST_F(ComComboBoxTest, IsADropDownListWithNothingBoundByDefault) {
-  TComComboBox combo;
-  EXPECT_FALSE(combo.isEditable());
-  EXPECT_EQ(combo.ComProperty(), cpNone);
-  EXPECT_EQ(combo.ComPort(), nullptr);
-  EXPECT_FALSE(combo.AutoApply());
-  EXPECT_EQ(combo.count(), 0);
-  EXPECT_EQ(combo.Text(), QString());
-}
-
 TEST_F(ComComboBoxTest, EachKindListsItsValuesInOrderAndSelectsTheFirstWhenUnbound) {
   TComComboBox combo;
   combo.SetComProperty(cpBaudRate);
@@ -50,19 +41,10 @@ TEST_F(ComComboBoxTest, EachKindListsItsValuesInOrderAndSelectsTheFirstWhenUnbou
   combo.SetComProperty(cpFlowControl);
   EXPECT_EQ(Entries(combo), (QStringList{"Hardware", "Software", "None", "Custom"}));
   EXPECT_EQ(combo.Text(), "Hardware");
+  EXPECT_FALSE(combo.isEditable());
   combo.SetComProperty(cpNone);
   EXPECT_EQ(combo.count(), 0);
   EXPECT_EQ(combo.Text(), QString());
-}
-
-TEST_F(ComComboBoxTest, PortEntriesComeFromThePortListWithTheirDevicesAsTooltips) {
-  ThreePorts();
-  AddUsbTty("ttyUSB0");
-  TComComboBox combo;
-  combo.SetComProperty(cpPort);
-  EXPECT_EQ(Entries(combo), (QStringList{"COM1", "COM2", "COM3", "COM12"}));
-  EXPECT_EQ(combo.itemData(0, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/ttyUSB0").string()));
-  EXPECT_EQ(combo.itemData(3, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/dev-l").string()));
 }
 
 TEST_F(ComComboBoxTest, RefusedEnumerationComesOutOfSettingTheKind) {
@@ -264,6 +246,7 @@ TEST_F(ComComboBoxTest, OpeningTheListReadsThePortsAgainKeepingTheSelection) {
   combo.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
   QSignalSpy changed(&combo, &QComboBox::currentIndexChanged);
+  EXPECT_EQ(combo.itemData(2, Qt::ToolTipRole).toString(), QString::fromStdString((root_ / "dev/dev-l").string()));
 
   // Unchanged ports: nothing happens.
   combo.showPopup();
@@ -326,6 +309,38 @@ TEST_F(ComComboBoxTest, RefusedRefreshIsShownAndKeepsTheList) {
   EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"EnumPorts function failed (win error code: 31)"}));
   EXPECT_EQ(Entries(combo), (QStringList{"COM2", "COM3", "COM12"}));
   EXPECT_EQ(combo.Text(), "COM12");
+}
+
+TEST_F(ComComboBoxTest, ChoosingAnotherPortReopensAnOpenPortAndItsFailureIsShown) {
+  TestPty first, second;
+  serial::PublishPort(2, first.SlavePath());
+  serial::PublishPort(4, second.SlavePath());
+  Pin(3, "dev-c");
+  TComPort port;
+  port.SetPort("COM2");
+  TComComboBox combo;
+  combo.SetComProperty(cpPort);
+  combo.SetComPort(&port);
+  combo.SetAutoApply(true);
+  port.OpenPort();
+  ASSERT_TRUE(port.Connected());
+
+  serial::UnpublishPort(3);  // the device behind COM3 goes away after the list was read
+  QTest::keyClick(&combo, Qt::Key_Down);  // must not throw into Qt
+  EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"Unable to open com port (win error code: 2)"}));
+  EXPECT_EQ(port.Port(), "COM3");
+  EXPECT_FALSE(port.Connected());
+
+  port.SetPort("COM2");
+  port.OpenPort();
+  combo.SetText("COM2");
+  QTest::keyClick(&combo, Qt::Key_End);
+  EXPECT_TRUE(TakeErrors().empty());
+  EXPECT_EQ(port.Port(), "COM4");
+  ASSERT_TRUE(port.Connected());
+  port.SendText("x");
+  EXPECT_EQ(second.ReadSome(2000), "x");
+  port.ClosePort();
 }
 
 }  // namespace

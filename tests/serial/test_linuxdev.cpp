@@ -132,6 +132,28 @@ TEST_F(LinuxDevTest, ReadNeverBlocksWithProgramTimeouts) {
   EXPECT_EQ(dev_->Read(buf, 10), 0u);
   EXPECT_GT(Clock::now() - t0, 150ms);
   EXPECT_LT(Clock::now() - t0, 2s);
+
+  // An interval alone: the read ends when the line falls silent.
+  dev_->SetCommTimeouts({50, 0, 0, 0, 0});
+  Send("ab");
+  t0 = Clock::now();
+  EXPECT_EQ(dev_->Read(buf, 10), 2u);
+  EXPECT_LT(Clock::now() - t0, 2s);
+  // Interval and multiplier MAXDWORD: the first bytes end the read.
+  dev_->SetCommTimeouts({kMaxDword, kMaxDword, 5000, 0, 0});
+  auto later = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(50ms);
+    Send("q");
+  });
+  t0 = Clock::now();
+  EXPECT_EQ(dev_->Read(buf, 10), 1u);
+  EXPECT_LT(Clock::now() - t0, 2s);
+  later.get();
+  // Totals as large as they go (MAXDWORD x n) are no limit, not an overflow.
+  dev_->SetCommTimeouts({0, kMaxDword, kMaxDword, kMaxDword, kMaxDword});
+  Send("xyz");
+  EXPECT_EQ(dev_->Read(buf, 3), 3u);
+  EXPECT_EQ(dev_->Write("w", 1), 1u);
 }
 
 TEST_F(LinuxDevTest, SecondOpenIsRefusedAsBusyUntilClosed) {

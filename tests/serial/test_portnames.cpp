@@ -182,15 +182,6 @@ TEST_F(PortNamesTest, RefusedEnumerationThrowsAndMissingSysfsFindsNothing) {
   EXPECT_THROW(serial::ResolvePortDevice("COM1", setup_), std::system_error);
 }
 
-TEST_F(PortNamesTest, DefaultSetupCanBeReplaced) {
-  AddTty("ttyACM7", "pci/usb1/1-1", "cdc_acm");
-  serial::SetDefaultPortScanSetup(setup_);
-  EXPECT_EQ(serial::ResolvePortDevice("COM1"), root_ / "dev/ttyACM7");
-  ASSERT_EQ(serial::EnumerateSerialPorts().size(), 1u);
-  serial::SetDefaultPortScanSetup(PortScanSetup{});
-  EXPECT_EQ(serial::DefaultPortScanSetup().sysClassTty, fs::path("/sys/class/tty"));
-}
-
 TEST(ProbeUart, ReportsPtyAsNotAskedAndMissingNodeAsNotOpened) {
   int master = -1, slave = -1;
   char name[128];

@@ -30,8 +30,14 @@ class ComPortWithSim : public PortMapFixture {
     };
   }
   void TearDown() override {
-    port_.ClosePort();
+    port_.ClosePort();   // before the receiver goes, or the port sees its line vanish
+    rx_.reset();
     PortMapFixture::TearDown();
+  }
+  sim::Receiver& StartReceiver(sim::Options o) {
+    rx_ = std::make_unique<sim::Receiver>(std::move(o));
+    rx_->Start();
+    return *rx_;
   }
   // Sends, then keeps the event loop running until `needle` has arrived.
   bool Exchange(const std::string& send, const std::string& needle, int timeoutMs = 3000) {
@@ -40,6 +46,7 @@ class ComPortWithSim : public PortMapFixture {
     if (needle.empty()) return true;
     return QTest::qWaitFor([&] { return text_.find(needle) != std::string::npos; }, timeoutMs);
   }
+  std::unique_ptr<sim::Receiver> rx_;
   TComPort port_;
   std::string text_;
 };
@@ -47,8 +54,7 @@ class ComPortWithSim : public PortMapFixture {
 TEST_F(ComPortWithSim, LogsInAndReadsTheParameterSetByComName) {
   auto o = Fast();
   o.faults = {sim::Fault::Garbage, sim::Fault::Split};   // NULs and small writes on the way
-  sim::Receiver rx(o);
-  rx.Start();
+  sim::Receiver& rx = StartReceiver(o);
   port_.SetPort(rx.PortName());
   port_.OpenPort();
   ASSERT_TRUE(port_.Connected());
@@ -68,8 +74,7 @@ TEST_F(ComPortWithSim, PacedLineWritesAFrameByteByByte) {
   auto o = Fast();
   o.pacing = true;
   o.resetOnStart = true;
-  sim::Receiver rx(o);
-  rx.Start();
+  sim::Receiver& rx = StartReceiver(o);
   port_.SetPort(rx.PortName());
   port_.OpenPort();
   ASSERT_TRUE(Exchange(" ", "WORD:"));

@@ -236,6 +236,22 @@ TEST_F(ProtocolTest, MonitorSendsFirstLineEventsAndClosingPromptAndClears) {
   EXPECT_EQ(empty.substr(empty.find("\r\n")), "\r\nCMD>");
 }
 
+TEST_F(ProtocolTest, ScriptedRepliesStandInForTheReceiversOwn) {
+  Open();
+  ASSERT_TRUE(LogIn(*rx_, *line_));
+  // An earlier colon in the clock line, for the program's edge cases.
+  rx_->SetCustomReply('t', std::string("12:00 HODINY: 3 07.12.26 23:29:07\r\nCMD>"));
+  line_->Send("t");
+  EXPECT_EQ(line_->ReadUntil("CMD>", 2000), "12:00 HODINY: 3 07.12.26 23:29:07\r\nCMD>");
+  rx_->SetCustomReply('n', std::string("\r\nCMD>"));
+  line_->Send("n");
+  EXPECT_EQ(line_->ReadUntil("CMD>", 2000), "\r\nCMD>");
+  EXPECT_TRUE(rx_->MonitorLines().empty());   // cleared all the same
+  rx_->SetCustomReply('t', std::nullopt);
+  line_->Send("t");
+  EXPECT_EQ(line_->ReadUntil("CMD>", 2000).rfind("HODINY: ", 0), 0u);
+}
+
 TEST_F(ProtocolTest, DefaultMonitorTakesAboutThirtySecondsAtNineThousandSixHundredBaud) {
   std::size_t bytes = 0;
   for (const auto& l : Receiver::DefaultMonitor(sim::Options{}.monitorLines)) {
