@@ -595,7 +595,9 @@ class LinuxComDevice final : public IComDevice {
         if (p[2].revents & POLLIN) DrainLocked(SIZE_MAX, true);
         MarkDeadLocked(EIO);
       } else if (p[2].revents & POLLIN) {
-        DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, true);
+        // Bounded, so a far side writing faster than we drain cannot keep
+        // the wait from reporting (or from seeing a stop request).
+        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), true);
       }
       if (!dead_) SampleLocked();
     }
@@ -607,6 +609,7 @@ class LinuxComDevice final : public IComDevice {
   static constexpr uint32_t kDefaultQueue = 4096;
   static constexpr int kSampleMs = 50;    // modem lines and line counters
   static constexpr int kTxSampleMs = 10;  // waiting for the transmitter to empty
+  static constexpr size_t kWaitDrainBytes = 64 * 1024;  // per wake-up of the event wait
 
   static uint32_t ModemToMs(int m) {
     uint32_t s = 0;
