@@ -29,6 +29,10 @@ inline constexpr int kSemTimeout = 121;        // ETIMEDOUT
 inline constexpr int kGenFailure = 31;         // anything else
 }  // namespace winerr
 
+// The Windows-style code for an errno (table beside its definition in
+// LinuxComDevice.cpp). Every place that turns an errno into a code uses it.
+int WinCodeFromErrno(int sysErrno);
+
 class ComOsError : public std::runtime_error {
  public:
   ComOsError(int winCode, int sysErrno, const std::string& what)

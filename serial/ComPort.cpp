@@ -130,7 +130,7 @@ void TCustomComPort::OpenDevice() {
   } catch (const ComOsError& e) {
     throw EComPort(1, e.WinCode(), e.SysErrno());
   } catch (const std::system_error& e) {
-    throw EComPort(1, winerr::kGenFailure, e.code().value());
+    throw EComPort(1, WinCodeFromErrno(e.code().value()), e.code().value());
   }
   if (!device) throw EComPort(1, winerr::kFileNotFound, ENODEV);
   device_ = std::move(device);

@@ -117,10 +117,6 @@ struct termios2 {
 #define ZOV_HAVE_TERMIOS2 1
 #endif
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
 // errno -> the Windows error code the component shows:
 //   ENOENT, ENODEV, ENXIO  -> 2     ERROR_FILE_NOT_FOUND (no such device)
 //   EACCES, EPERM          -> 5     ERROR_ACCESS_DENIED (e.g. not in dialout)
@@ -147,6 +143,10 @@ int WinCodeFromErrno(int e) {
     default: return winerr::kGenFailure;
   }
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void ThrowErrno(int e, const std::string& what) {
   throw ComOsError(WinCodeFromErrno(e), e, what + ": " + std::generic_category().message(e));

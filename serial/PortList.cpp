@@ -9,19 +9,6 @@ namespace {
 
 constexpr int kEnumPortsFailed = 15;
 
-// The Windows code the message carries for the errno behind a refused
-// enumeration, as the device layer reports its own failures.
-int WinCodeOf(int err) {
-  switch (err) {
-    case ENOENT: case ENODEV: case ENXIO: return winerr::kFileNotFound;
-    case EACCES: case EPERM: return winerr::kAccessDenied;
-    case ENOMEM: return winerr::kNotEnoughMemory;
-    case EIO: return winerr::kIoDevice;
-    case EINVAL: return winerr::kInvalidParameter;
-    default: return winerr::kGenFailure;
-  }
-}
-
 }  // namespace
 
 std::vector<serial::SerialPortEntry> ListSerialPortEntries() {
@@ -29,7 +16,7 @@ std::vector<serial::SerialPortEntry> ListSerialPortEntries() {
     return serial::EnumerateSerialPorts();
   } catch (const std::system_error& e) {
     const int err = e.code().value();
-    throw EComPort(kEnumPortsFailed, WinCodeOf(err), err);
+    throw EComPort(kEnumPortsFailed, WinCodeFromErrno(err), err);
   }
 }
 
