@@ -4,9 +4,11 @@
 #include "PtyHelper.h"
 #include "serial/PortMap.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <vector>
 
 // The kernel's termios with free speeds (glibc does not declare it).
 struct termios2 {
@@ -230,6 +232,99 @@ TEST_F(LinuxDevTest, TxEmptyFollowsAWrite) {
   EXPECT_EQ(dev_->Write("hello", 5), 5u);
   ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::TXEMPTY});
+}
+
+// Input watched from the GUI thread: the wait leaves the bytes and EV_RXCHAR
+// to TakeInput, and hears only of the rest.
+TEST_F(LinuxDevTest, WatchedInputIsTakenByTheWatcherAndAnnouncedOnce) {
+  TDCB d = ProgramDcb();
+  d.EvtChar = '\n';
+  dev_->SetCommState(d);
+  dev_->SetCommMask(ev::RXCHAR | ev::RXFLAG);
+  const std::vector<int> handles = dev_->InputHandles();
+  ASSERT_EQ(handles.size(), 2u);
+  ASSERT_TRUE(dev_->WatchInput(true));
+  auto readable = [](int fd, int ms) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, ms) == 1;
+  };
+
+  auto w = WaitAsync(*dev_);
+  Send(std::string("ab\0", 3));
+  ASSERT_TRUE(readable(handles[0], 1000));
+  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);  // the wait was not woken for them
+  TInputTake t = dev_->TakeInput();
+  EXPECT_TRUE(t.RxChar);
+  EXPECT_EQ(t.InQue, 2u);  // the NUL is gone
+  EXPECT_TRUE(t.KeepWatching);
+  EXPECT_FALSE(dev_->TakeInput().RxChar);  // once per arrival
+
+  // The event character still reaches the wait, without EV_RXCHAR.
+  Send("c\n");
+  ASSERT_TRUE(readable(handles[0], 1000));
+  EXPECT_TRUE(dev_->TakeInput().RxChar);
+  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  EXPECT_EQ(w.get(), long{ev::RXFLAG});
+
+  // Bytes a query takes from the driver are noted for the watcher.
+  Send("xyz");
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(dev_->ClearCommError().InQue, 7u);
+  EXPECT_FALSE(readable(handles[0], 0));
+  EXPECT_TRUE(readable(handles[1], 0));
+  t = dev_->TakeInput();
+  EXPECT_TRUE(t.RxChar);
+  EXPECT_EQ(t.InQue, 7u);
+  EXPECT_FALSE(readable(handles[1], 0));  // taken: the note is cleared
+  char buf[16];
+  EXPECT_EQ(std::string(buf, dev_->Read(buf, sizeof buf)), "abc\nxyz");
+
+  // Handing the input back: the wait reports arrivals again.
+  ASSERT_TRUE(dev_->WatchInput(false));
+  EXPECT_FALSE(dev_->TakeInput().KeepWatching);
+  auto w2 = WaitAsync(*dev_);
+  Send("q");
+  ASSERT_EQ(w2.wait_for(1s), std::future_status::ready);
+  EXPECT_EQ(w2.get(), long{ev::RXCHAR});
+}
+
+TEST_F(LinuxDevTest, InputFlowControlKeepsTheInputWithTheWait) {
+  TDCB d = ProgramDcb();
+  d.Flags |= dcb::fInX;
+  dev_->SetCommState(d);
+  EXPECT_FALSE(dev_->WatchInput(true));
+
+  // Switched on while watched: the watcher is told to stop, the wait takes over.
+  dev_->SetCommState(ProgramDcb());
+  ASSERT_TRUE(dev_->WatchInput(true));
+  dev_->SetCommMask(ev::RXCHAR);
+  dev_->SetCommState(d);
+  pollfd p{dev_->InputHandles()[1], POLLIN, 0};
+  EXPECT_EQ(::poll(&p, 1, 0), 1);
+  EXPECT_FALSE(dev_->TakeInput().KeepWatching);
+  auto w = WaitAsync(*dev_);
+  Send("r");
+  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  EXPECT_EQ(w.get(), long{ev::RXCHAR});
+}
+
+TEST_F(LinuxDevTest, AVanishedDeviceEndsTheWatchAndTheWaitReportsIt) {
+  dev_->SetCommMask(ev::RXCHAR | ev::RING);
+  ASSERT_TRUE(dev_->WatchInput(true));
+  auto w = WaitAsync(*dev_);
+  Send("bye");
+  pollfd p{dev_->InputHandles()[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 1000), 1);
+  EXPECT_TRUE(dev_->TakeInput().RxChar);
+  ::close(master_);  // the far side goes (the kernel drops what it still held)
+  master_ = -1;
+  ASSERT_EQ(::poll(&p, 1, 1000), 1);
+  const TInputTake t = dev_->TakeInput();
+  EXPECT_FALSE(t.KeepWatching);
+  EXPECT_FALSE(t.RxChar);
+  EXPECT_EQ(t.InQue, 3u);  // what came before the loss stays readable
+  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  EXPECT_EQ(w.get(), -long{winerr::kIoDevice});
 }
 
 }  // namespace
