@@ -3,12 +3,12 @@
 #include "serial/ComPort.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QThread>
 
 #include <cerrno>
 #include <climits>
 #include <system_error>
+#include <utility>
 
 #include "serial/ComInputWatch.h"
 #include "serial/ComThread.h"
@@ -36,6 +36,7 @@ constexpr uint32_t kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   48
 TCustomComPort::TCustomComPort(QObject* owner) : QObject(owner) {}
 
 TCustomComPort::~TCustomComPort() {
+  if (destroyedFlag_) *destroyedFlag_ = true;
   try {
     ClosePort();
   } catch (...) {
@@ -174,7 +175,9 @@ void TCustomComPort::InputArrived() {
   // The count is the input queue right now, as the event thread's dispatch
   // would read it.
   const int count = take.InQue > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(take.InQue);
-  QPointer<TCustomComPort> alive(this);
+  // The handler may destroy the port: its destructor sets the flag.
+  bool destroyed = false;
+  bool* const outer = std::exchange(destroyedFlag_, &destroyed);
   const uint64_t round = BeginDispatch();
   try {
     FireRxChar(count);
@@ -184,7 +187,12 @@ void TCustomComPort::InputArrived() {
     } catch (...) {
     }
   }
-  if (alive) EndDispatch(round);  // the handler may have destroyed the port
+  if (destroyed) {
+    if (outer) *outer = true;
+    return;
+  }
+  destroyedFlag_ = outer;
+  EndDispatch(round);
 }
 
 uint64_t TCustomComPort::BeginDispatch() {

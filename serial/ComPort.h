@@ -465,6 +465,7 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   std::unique_ptr<TComInputWatch> inputWatch_;
   int dispatchDepth_ = 0;
   bool inputWatchAsleep_ = false;  // put to sleep by a nested event loop
+  bool* destroyedFlag_ = nullptr;  // set by the destructor (a handler may destroy the port)
   uint64_t openRound_ = 0;  // counts opens and closes
 };
 
