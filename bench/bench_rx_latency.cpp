@@ -35,7 +35,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kSamples = 1000;  // per side
+constexpr int kSamples = 5000;  // per side
 
 // Pins the calling thread to the n-th CPU it may run on; nothing when there
 // is no such CPU.
@@ -113,7 +113,7 @@ class FarSide {
       const int fd = master_;
       master_ = -1;
       l.unlock();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
       l.lock();
       sentAt_ = Clock::now();  // stamped before the write, read after the arrival
       l.unlock();
