@@ -2,13 +2,13 @@
 // COM name in a port map of the test's own, the test on the master side.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <termios.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "CpuTime.h"
 #include "PtyHelper.h"
 #include "QtPump.h"
 #include "Watchdog.h"
@@ -59,13 +59,6 @@ class FarFlood {
   std::atomic<bool> stop_ = false;
   std::thread thread_;
 };
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 }  // namespace
 

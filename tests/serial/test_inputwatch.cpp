@@ -3,13 +3,12 @@
 // thread would, and that handlers neither nest nor make the watch spin.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "CpuTime.h"
 #include "PtyHelper.h"
 #include "QtPump.h"
 #include "Watchdog.h"
@@ -19,13 +18,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 class InputWatchTest : public ::testing::Test {
  protected:

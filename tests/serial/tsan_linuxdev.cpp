@@ -1,6 +1,7 @@
 // The Linux device layer across threads, as the component uses it: one
 // thread waits for events while another reads, writes, purges or cancels.
 // Built into the ThreadSanitizer run too.
+#include "CpuTime.h"
 #include "LinuxDevPty.h"
 
 #include <atomic>
@@ -99,12 +100,6 @@ TEST_F(LinuxDevThreadsTest, PurgeEmptiesTheInputAndAbortsAPendingRead) {
   dev_->PurgeComm(purge::RXABORT);
   ASSERT_EQ(r.wait_for(1s), std::future_status::ready);
   EXPECT_EQ(r.get(), 0u);
-}
-
-double CpuSeconds() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
 // With input flow control the own queue stops at its size and leaves the
