@@ -1,6 +1,6 @@
 #include "app/Chyba.h"
 
-#include "app/Guard.h"
+#include "ui/ErrorDisplay.h"
 
 TChyba::TChyba(QWidget* parent) : TForm(300, 140, parent) {
   setFont(SansFont(14));

@@ -1,9 +1,8 @@
 #include "app/Exit.h"
 
-#include "app/Chyba.h"
 #include "app/Forms.h"
-#include "app/Guard.h"
 #include "app/ZOV.h"
+#include "ui/ErrorDisplay.h"
 
 // The window is 444 x 198 with its frame; this is its client area.
 TExit::TExit(QWidget* parent) : TForm(436, 164, parent) {

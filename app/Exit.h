@@ -3,8 +3,8 @@
 // window with everything as it was.
 #include <QPushButton>
 
-#include "app/Controls.h"
-#include "app/Form.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
 
 class TExit : public TForm {
  public:

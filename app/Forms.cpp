@@ -4,8 +4,9 @@
 #include "app/Exit.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
-#include "link/ComInit.h"
-#include "link/RcvInit.h"
+#include "connect/ComInit.h"
+#include "connect/RcvInit.h"
+#include "link/Channel.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
 
@@ -18,25 +19,59 @@ TSetTim* SetTim = nullptr;
 TComInit* ComInit = nullptr;
 TExit* Exit = nullptr;
 
-void CreateForms() {
-  ZOV = new TZOV;
-  RcvInit = new TRcvInit;
-  Chyba = new TChyba;
-  Parametry = new TParametry;
-  Mon = new TMon;
-  SetTim = new TSetTim;
-  ComInit = new TComInit;
-  Exit = new TExit;
+namespace {
+
+// What the connection and reset dialogs change in the other windows.
+void WireConnection() {
+  // Controls of the receiver dialogs that this program keeps from the
+  // operator, hidden or disabled each time the connection dialog opens.
+  QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Parametry, [] {
+    Parametry->Default->hide();
+    Parametry->Ser1->setEnabled(false);
+    Parametry->Ser2->setEnabled(false);
+  });
+  QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Mon, [] { Mon->Nul->hide(); });
+
+  QObject::connect(RcvInit, &TRcvInit::LoggedIn, ZOV, [] {
+    ZOV->Params->setEnabled(true);
+    ZOV->Monitor->setEnabled(true);
+    ZOV->Tim->setEnabled(true);
+  });
+  // The connection dialog under the reset dialog closes with it.
+  QObject::connect(RcvInit, &TRcvInit::LoggedIn, ComInit, &TComInit::Close);
+  QObject::connect(RcvInit, &TRcvInit::LoginReported, ZOV, [] { ZOV->SetActiveControl(ZOV->Params); });
+  QObject::connect(RcvInit, &TRcvInit::ResetCancelled, ZOV, [] {
+    ZOV->Params->setEnabled(false);
+    ZOV->Tim->setEnabled(false);
+    ZOV->Monitor->setEnabled(false);
+    ZOV->ComIni->setEnabled(true);
+  });
 }
 
-namespace {
 template <typename T>
 void Destroy(T*& form) {
   T* f = form;
   form = nullptr;
   delete f;
 }
+
 }  // namespace
+
+void CreateForms() {
+  ZOV = new TZOV;
+  // The command channel works on the main window's port and delay object;
+  // the main window owns it, so it outlives every dialog that observes it.
+  InstallChannel(new TChannel(ZOV->ComPort1, ZOV->Sleeper1, ZOV));
+  RcvInit = new TRcvInit;
+  Chyba = new TChyba;
+  InstallMessageDialog(Chyba);
+  Parametry = new TParametry;
+  Mon = new TMon;
+  SetTim = new TSetTim;
+  ComInit = new TComInit(RcvInit);
+  Exit = new TExit;
+  WireConnection();
+}
 
 void DestroyForms() {
   // The port first: once it is closed nothing more is received into the
@@ -47,7 +82,9 @@ void DestroyForms() {
   Destroy(SetTim);
   Destroy(Mon);
   Destroy(Parametry);
+  InstallMessageDialog(nullptr);
   Destroy(Chyba);
   Destroy(RcvInit);
+  InstallChannel(nullptr);
   Destroy(ZOV);
 }

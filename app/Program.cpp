@@ -1,9 +1,9 @@
 #include "app/Program.h"
 
 #include "app/Forms.h"
-#include "app/Guard.h"
 #include "app/SingleInstance.h"
 #include "app/ZOV.h"
+#include "ui/ErrorDisplay.h"
 
 int RunProgram() {
   const QString title = QString::fromUtf8(kMainCaption);

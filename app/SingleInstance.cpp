@@ -4,7 +4,6 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
@@ -40,19 +39,5 @@ void ShowAlreadyRunning(const QString& title) {
                   QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  // Tests set ZOV_TEST_AUTOCLOSE_MS: the box then reports what it shows on
-  // stdout and closes itself after that many milliseconds.
-  bool ok = false;
-  const int autoClose = qEnvironmentVariableIntValue("ZOV_TEST_AUTOCLOSE_MS", &ok);
-  if (ok && autoClose >= 0) {
-    QTimer::singleShot(autoClose, &box, [&box] {
-      std::printf("message box: title=\"%s\" text=\"%s\" icon=%s buttons=%s\n",
-                  qPrintable(box.windowTitle()), qPrintable(box.text()),
-                  box.icon() == QMessageBox::Critical ? "critical" : "other",
-                  box.standardButtons() == QMessageBox::Ok ? "ok" : "other");
-      std::fflush(stdout);
-      box.done(QMessageBox::Ok);
-    });
-  }
   box.exec();
 }

@@ -3,19 +3,17 @@
 #include <QPalette>
 #include <QSlider>
 
-#include "app/Chyba.h"
 #include "app/Exit.h"
 #include "app/Forms.h"
-#include "app/Guard.h"
-#include "app/Jpeg.h"
+#include "app/Logo.h"
 #include "clock/SetTim.h"
+#include "connect/ComInit.h"
 #include "link/Channel.h"
-#include "link/ComInit.h"
-#include "link/ReceiveText.h"
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
 #include "serial/ComPort.h"
+#include "ui/ErrorDisplay.h"
 
 namespace {
 
@@ -125,10 +123,4 @@ void TZOV::TimClick() { SetTim->ShowModal(); }
 void TZOV::MonitorClick() { Mon->ShowModal(); }
 void TZOV::KonecClick() { Exit->ShowModal(); }
 
-void TZOV::ComPort1RxChar(QObject*, int Count) {
-  const int activity = StepRxActivity();
-  if (Mon) Mon->Indik->setValue(activity);
-  std::string chunk;
-  ComPort1->ReceiveText(chunk, Count);
-  RxText().Append(chunk);
-}
+void TZOV::ComPort1RxChar(QObject*, int Count) { Channel().Receive(Count); }

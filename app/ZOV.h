@@ -1,12 +1,13 @@
 #pragma once
 // The main window: the logo and the five command buttons. It owns the one
 // serial port object ComPort1 and the one delay object Sleeper1 that the
-// whole receiver link shares, and ComPort1's receive handler.
+// command channel uses, and ComPort1's receive handler, which hands every
+// notification to the channel.
 #include <QPushButton>
 #include <QFrame>
 
-#include "app/Controls.h"
-#include "app/Form.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
 
 class TComPort;
 class TSleeper;
@@ -26,8 +27,8 @@ class TZOV : public TForm {
   void TimClick();
   void MonitorClick();
   void KonecClick();
-  // Every received batch: step the activity counter, read the bytes waiting
-  // and append them to the receive text.
+  // Every received batch: the channel steps the activity counter, reads the
+  // bytes waiting and appends them to the receive text.
   void ComPort1RxChar(QObject* Sender, int Count);
 
   TPanel* Panel2;

@@ -1,6 +1,6 @@
 #include "clock/SetTim.h"
 
-#include "app/Chyba.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/Controls.h"
-#include "app/Form.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
 
 class TSetTim : public TForm {
  public:

@@ -1,23 +1,71 @@
 #pragma once
-// The command channel as the dialogs use it: the receive text (held by the
-// monitor dialog), the activity counter, and send-and-wait.
+// The command channel: the line's state and the exchanges with the receiver.
+//
+// It owns the receive text (everything received since it was last cleared)
+// and the activity counter (one step per receive notification, 0..1000 and
+// round again: 1000 is shown, 1001 never), does the receive handler's work,
+// and sends and waits on the main window's port and delay object. Windows
+// observe it (the monitor's memo shows the receive text, its indicator the
+// counter); it knows no window.
 //
 // Every exchange with the receiver: clear the receive text, SendAndWait the
 // command, then search the receive text for the expected reply.
+#include <QObject>
+#include <QPointer>
 #include <string>
+#include <string_view>
 
-class TReceiveText;
+#include "link/ReceiveText.h"
 
-// The receive text: everything received since it was last cleared.
-TReceiveText& RxText();
+class TComPort;
+class TSleeper;
 
-// The activity counter: one step per receive notification, 0..1000 and
-// round again (1000 is shown, 1001 never). The monitor dialog resets it.
-extern int RxActivity;
-// Adds one, wrapping to 0 past 1000, and returns the new value.
-int StepRxActivity();
+class TChannel : public QObject {
+  Q_OBJECT
 
-// Sends text on the main window's port, then waits milliseconds while the
-// windows stay responsive and received characters keep arriving. Returns
-// the number of bytes sent.
-int SendAndWait(const std::string& text, int milliseconds);
+ public:
+  // The port and the delay object stay the main window's; the channel only
+  // uses them, and refuses to once they are gone.
+  TChannel(TComPort* port, TSleeper* sleeper, QObject* parent = nullptr);
+
+  TComPort& Port() const;
+  TSleeper& Sleeper() const;
+  TReceiveText& RxText() { return rxText_; }
+
+  int Activity() const { return activity_; }
+  // Sets the counter back to 0 (the monitor's read-out starts so).
+  void ResetActivity();
+
+  // The receive handler's work for one notification: step the counter,
+  // read up to count waiting bytes and append them to the receive text.
+  void Receive(int count);
+
+  // Sends text on the port; returns when the write has completed.
+  int Send(std::string_view text);
+  // Waits while the windows stay responsive and received characters keep
+  // arriving.
+  void Sleep(int milliseconds);
+  // Send, then Sleep. Returns the number of bytes sent.
+  int SendAndWait(std::string_view text, int milliseconds);
+
+ signals:
+  void ActivityChanged(int activity);
+
+ private:
+  void SetActivity(int activity);
+
+  QPointer<TComPort> port_;
+  QPointer<TSleeper> sleeper_;
+  TReceiveText rxText_;
+  int activity_ = 0;
+};
+
+// The program's one channel, installed at start by the program.
+TChannel& Channel();
+void InstallChannel(TChannel* channel);
+
+// Shorthands for the installed channel.
+inline TReceiveText& RxText() { return Channel().RxText(); }
+inline int SendAndWait(std::string_view text, int milliseconds) {
+  return Channel().SendAndWait(text, milliseconds);
+}

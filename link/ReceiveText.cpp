@@ -38,16 +38,16 @@ void TReceiveText::Changed(int firstChangedLine) {
 }
 
 void TReceiveText::Clear() {
-  FText.clear();
-  FLines.clear();
+  text_.clear();
+  lines_.clear();
   Changed(0);
 }
 
 void TReceiveText::SetText(std::string_view text) {
   std::string normalized;
   NormalizeLineBreaks(text, normalized);
-  FText.swap(normalized);
-  FLines.clear();
+  text_.swap(normalized);
+  lines_.clear();
   LayOut(0, 0);
   Changed(0);
 }
@@ -55,24 +55,24 @@ void TReceiveText::SetText(std::string_view text) {
 bool TReceiveText::LastLineOpen() const {
   // The last displayed line can still grow when the text does not end with a
   // line break (a stored text never ends in a lone CR).
-  return !FLines.empty() && FLines.back().End == FText.size();
+  return !lines_.empty() && lines_.back().End == text_.size();
 }
 
 void TReceiveText::Append(std::string_view chunk) {
-  const std::size_t oldSize = FText.size();
+  const std::size_t oldSize = text_.size();
   const bool open = LastLineOpen();
   // A stored text ends in a character or in CR LF, never in a lone CR, so
   // normalising Text() + chunk whole leaves Text() as it is and normalises the
   // chunk on its own: appending the normalised chunk is the same thing.
-  NormalizeLineBreaks(chunk, FText);
-  if (FText.size() == oldSize) return;  // nothing but NULs
+  NormalizeLineBreaks(chunk, text_);
+  if (text_.size() == oldSize) return;  // nothing but NULs
   int first = LineCount();
   if (open) {
-    const TSegment last = FLines.back();
-    FLines.pop_back();
+    const TSegment last = lines_.back();
+    lines_.pop_back();
     --first;
     LayOut(last.Begin, oldSize);
-    if (first < LineCount() && FLines[first].Begin == last.Begin && FLines[first].End == last.End)
+    if (first < LineCount() && lines_[first].Begin == last.Begin && lines_[first].End == last.End)
       ++first;  // only a line break was added after it
   } else {
     LayOut(oldSize, oldSize);
@@ -80,22 +80,22 @@ void TReceiveText::Append(std::string_view chunk) {
   Changed(first);
 }
 
-bool TReceiveText::Contains(std::string_view s) const { return FText.find(s) != std::string::npos; }
+bool TReceiveText::Contains(std::string_view s) const { return text_.find(s) != std::string::npos; }
 
-std::size_t TReceiveText::Find(std::string_view s, std::size_t from) const { return FText.find(s, from); }
+std::size_t TReceiveText::Find(std::string_view s, std::size_t from) const { return text_.find(s, from); }
 
 void TReceiveText::SetWrapColumns(int columns) {
   columns = std::max(columns, 0);
-  if (columns == FColumns) return;
-  FColumns = columns;
-  FLines.clear();
+  if (columns == columns_) return;
+  columns_ = columns;
+  lines_.clear();
   LayOut(0, 0);
   Changed(0);
 }
 
 void TReceiveText::LayOut(std::size_t segStart, std::size_t scanFrom) {
-  const char* data = FText.data();
-  const std::size_t size = FText.size();
+  const char* data = text_.data();
+  const std::size_t size = text_.size();
   std::size_t pos = segStart;
   std::size_t scan = scanFrom;
   for (;;) {
@@ -113,12 +113,12 @@ void TReceiveText::LayOut(std::size_t segStart, std::size_t scanFrom) {
 }
 
 void TReceiveText::Wrap(std::size_t begin, std::size_t end) {
-  if (FColumns <= 0) {
-    FLines.push_back({begin, end});
+  if (columns_ <= 0) {
+    lines_.push_back({begin, end});
     return;
   }
-  const std::size_t n = static_cast<std::size_t>(FColumns);
-  const char* data = FText.data();
+  const std::size_t n = static_cast<std::size_t>(columns_);
+  const char* data = text_.data();
   std::size_t pos = begin;
   while (end - pos > n) {
     std::size_t cut = pos + n;  // hard, when the n bytes hold no space
@@ -128,16 +128,16 @@ void TReceiveText::Wrap(std::size_t begin, std::size_t end) {
         break;
       }
     }
-    FLines.push_back({pos, cut});
+    lines_.push_back({pos, cut});
     pos = cut;
   }
-  FLines.push_back({pos, end});
+  lines_.push_back({pos, end});
 }
 
 std::string_view TReceiveText::LineView(int i) const {
   if (i < 0 || i >= LineCount()) return {};
-  const TSegment& s = FLines[static_cast<std::size_t>(i)];
-  return std::string_view(FText).substr(s.Begin, s.End - s.Begin);
+  const TSegment& s = lines_[static_cast<std::size_t>(i)];
+  return std::string_view(text_).substr(s.Begin, s.End - s.Begin);
 }
 
 std::string TReceiveText::Line(int i) const {
@@ -146,50 +146,50 @@ std::string TReceiveText::Line(int i) const {
 
 std::size_t TReceiveText::LineStart(int i) const {
   if (i < 0 || i > LineCount()) return std::string::npos;
-  if (i == LineCount()) return FText.size();
-  return FLines[static_cast<std::size_t>(i)].Begin;
+  if (i == LineCount()) return text_.size();
+  return lines_[static_cast<std::size_t>(i)].Begin;
 }
 
 void TReceiveText::DeleteLine(int i) {
   if (i < 0 || i >= LineCount()) return;
   const std::size_t idx = static_cast<std::size_t>(i);
-  const std::size_t b = FLines[idx].Begin;
+  const std::size_t b = lines_[idx].Begin;
   // To the start of the next displayed line; after the last counted line
   // that is the end of the text (the uncounted empty line starts there too).
-  const std::size_t e = idx + 1 < FLines.size() ? FLines[idx + 1].Begin : FText.size();
+  const std::size_t e = idx + 1 < lines_.size() ? lines_[idx + 1].Begin : text_.size();
   const std::size_t len = e - b;
 
   // The line of the text that holds line i starts at displayed line j; it is
   // the only one that wraps anew.
   std::size_t j = idx;
-  while (j > 0 && FText[FLines[j].Begin - 1] != '\n') --j;
-  const std::size_t lineStart = FLines[j].Begin;
-  const std::vector<TSegment> before(FLines.begin() + static_cast<std::ptrdiff_t>(j),
-                                     FLines.begin() + static_cast<std::ptrdiff_t>(idx));
+  while (j > 0 && text_[lines_[j].Begin - 1] != '\n') --j;
+  const std::size_t lineStart = lines_[j].Begin;
+  const std::vector<TSegment> before(lines_.begin() + static_cast<std::ptrdiff_t>(j),
+                                     lines_.begin() + static_cast<std::ptrdiff_t>(idx));
 
-  FText.erase(b, len);
+  text_.erase(b, len);
 
-  const std::size_t q = FText.find('\r', b);
+  const std::size_t q = text_.find('\r', b);
   std::vector<TSegment> tail;
   if (q != std::string::npos) {
     // Lines of the text after the one that changed keep their layout, moved by len.
     const std::size_t oldNext = q + 2 + len;
-    auto it = std::lower_bound(FLines.begin() + static_cast<std::ptrdiff_t>(idx), FLines.end(), oldNext,
+    auto it = std::lower_bound(lines_.begin() + static_cast<std::ptrdiff_t>(idx), lines_.end(), oldNext,
                                [](const TSegment& s, std::size_t v) { return s.Begin < v; });
-    tail.reserve(static_cast<std::size_t>(FLines.end() - it));
-    for (; it != FLines.end(); ++it) tail.push_back({it->Begin - len, it->End - len});
+    tail.reserve(static_cast<std::size_t>(lines_.end() - it));
+    for (; it != lines_.end(); ++it) tail.push_back({it->Begin - len, it->End - len});
   }
-  FLines.resize(j);
+  lines_.resize(j);
   if (q != std::string::npos) {
     Wrap(lineStart, q);
-    FLines.insert(FLines.end(), tail.begin(), tail.end());
+    lines_.insert(lines_.end(), tail.begin(), tail.end());
   } else {
     LayOut(lineStart, b);
   }
 
   std::size_t first = j;
-  while (first < idx && first < FLines.size() && FLines[first].Begin == before[first - j].Begin &&
-         FLines[first].End == before[first - j].End)
+  while (first < idx && first < lines_.size() && lines_[first].Begin == before[first - j].Begin &&
+         lines_[first].End == before[first - j].End)
     ++first;
   Changed(static_cast<int>(first));
 }

@@ -39,7 +39,7 @@ class TReceiveText {
   static constexpr std::size_t MaxLineBytes = 4096;
 
   void Clear();
-  const std::string& Text() const { return FText; }
+  const std::string& Text() const { return text_; }
   // Stores the whole text, dropping NULs and normalising line breaks.
   void SetText(std::string_view text);
   // Same result as SetText(Text() + chunk), amortised O(chunk).
@@ -53,10 +53,10 @@ class TReceiveText {
 
   // Displayed-line wrapping at this many columns; 0 (or less) = none.
   void SetWrapColumns(int columns);
-  int WrapColumns() const { return FColumns; }
+  int WrapColumns() const { return columns_; }
 
   // Displayed lines; an empty last line is not counted.
-  int LineCount() const { return static_cast<int>(FLines.size()); }
+  int LineCount() const { return static_cast<int>(lines_.size()); }
   // Displayed line i without its line break, at most MaxLineBytes bytes;
   // "" when i is out of range.
   std::string Line(int i) const;
@@ -88,17 +88,17 @@ class TReceiveText {
   };
 
   // Re-lays displayed lines from byte offset segStart (the start of a displayed
-  // line) to the end of the text, appending to FLines; scanning for breaks
+  // line) to the end of the text, appending to lines_; scanning for breaks
   // may start at scanFrom >= segStart (no break lies between them).
   void LayOut(std::size_t segStart, std::size_t scanFrom);
-  // Wraps the part [begin, end) of one line of the text into FLines.
+  // Wraps the part [begin, end) of one line of the text into lines_.
   void Wrap(std::size_t begin, std::size_t end);
   bool LastLineOpen() const;
   void Changed(int firstChangedLine);
 
-  std::string FText;
-  std::vector<TSegment> FLines;
-  int FColumns = 0;
+  std::string text_;
+  std::vector<TSegment> lines_;
+  int columns_ = 0;
 };
 
 // The normalisation of a stored text, on its own: NULs dropped, every CR, LF

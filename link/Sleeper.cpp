@@ -15,7 +15,7 @@ TSleeper::TSleeper(QObject* owner) : QObject(owner), FTimer(new QTimer(this)) {
 TSleeper::~TSleeper() {
   // A wait still running (the object destroyed by a handler inside it) ends
   // now instead of waiting for a tick that can no longer come.
-  for (QEventLoop* loop : FLoops) loop->quit();
+  for (QEventLoop* loop : loops_) loop->quit();
 }
 
 int TSleeper::Interval() const { return FTimer ? FTimer->interval() : 0; }
@@ -33,7 +33,7 @@ void TSleeper::SetInterval(int ms) {
 
 void TSleeper::TimerTick() {
   FDone = true;
-  for (QEventLoop* loop : FLoops) loop->quit();
+  for (QEventLoop* loop : loops_) loop->quit();
 }
 
 void TSleeper::Sleep(int milliseconds) {
@@ -48,7 +48,7 @@ void TSleeper::Sleep(int milliseconds) {
   if (!FTimer->isActive()) FTimer->start();
 
   QEventLoop loop;
-  FLoops.push_back(&loop);
+  loops_.push_back(&loop);
   // Unregisters the wait however it ends (also if the object was destroyed
   // during it, which quits the loop).
   struct TRegistration {
@@ -56,7 +56,7 @@ void TSleeper::Sleep(int milliseconds) {
     QEventLoop* Loop;
     ~TRegistration() {
       if (!Self) return;
-      auto& loops = Self->FLoops;
+      auto& loops = Self->loops_;
       loops.erase(std::find(loops.begin(), loops.end(), Loop));
     }
   } registration{this, &loop};

@@ -37,12 +37,12 @@ class TSleeper : public QObject {
   void Sleep(int milliseconds);
 
   // True while at least one Sleep is waiting.
-  bool Sleeping() const { return !FLoops.empty(); }
+  bool Sleeping() const { return !loops_.empty(); }
 
  private:
   void TimerTick();
 
   QPointer<QTimer> FTimer;
   bool FDone = false;
-  std::vector<QEventLoop*> FLoops;  // the running waits, innermost last
+  std::vector<QEventLoop*> loops_;  // the running waits, innermost last
 };

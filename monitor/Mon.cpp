@@ -2,6 +2,8 @@
 
 #include <QTextOption>
 
+#include "link/Channel.h"
+
 TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   SetCaption(QStringLiteral("Monitor přijímače"));
   setFont(SansFont(17));
@@ -11,6 +13,8 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   Indik->setRange(0, 1000);
   Indik->setTickPosition(QSlider::NoTicks);
   Indik->setFocusPolicy(Qt::NoFocus);
+  Indik->setValue(Channel().Activity());
+  connect(&Channel(), &TChannel::ActivityChanged, Indik, &QSlider::setValue);
 
   Memo2 = new QTextEdit(this);
   SetBounds(Memo2, 201, 318, 425, 107);
@@ -37,7 +41,7 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   SetBounds(Panel, 201, 68, 425, 185);
   Panel->setFont(SansFont(17, true));
 
-  Memo1 = new TRxMemo(RxText, this);
+  Memo1 = new TRxMemo(Channel().RxText(), this);
   Memo1->SetBoundsAndWrap(8, 8, 809, 489);
 
   Button1 = new QPushButton(QStringLiteral("OK"), this);

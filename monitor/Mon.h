@@ -1,21 +1,19 @@
 #pragma once
 // The monitor dialog. Its memo Memo1 shows the receive text, the one buffer
-// every received character goes into, which this dialog holds.
+// every received character goes into (the command channel holds it), and its
+// indicator Indik the channel's activity counter.
 #include <QPushButton>
 #include <QSlider>
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/Controls.h"
-#include "app/Form.h"
-#include "link/ReceiveText.h"
 #include "monitor/RxMemo.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
 
 class TMon : public TForm {
  public:
   explicit TMon(QWidget* parent = nullptr);
-
-  TReceiveText RxText;  // before Memo1, which shows it
 
   QSlider* Indik;
   QTextEdit* Memo2;

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Controls.h"
+#include "ui/Controls.h"
 #include "link/ReceiveText.h"
 
 TRxMemo::TRxMemo(TReceiveText& model, QWidget* parent)

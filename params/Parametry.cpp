@@ -1,6 +1,6 @@
 #include "params/Parametry.h"
 
-#include "app/Chyba.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ TSpinEdit* Spin(QWidget* parent, int left, int top, int width, int min, int max)
 TPanel* ValuePanel(QWidget* parent, int left, int top) {
   auto* p = new TPanel(parent);
   SetBounds(p, left, top, 42, kRowHeight);
-  p->SetColor(Silver());
+  p->SetColor(kSilver);
   return p;
 }
 

@@ -61,8 +61,8 @@ TEST_F(WithReceiver, SendAndWaitLogsInAndFindsThePromptInTheReceiveText) {
   EXPECT_TRUE(RxText().Contains("CMD>")) << RxText().Text();
   // What the receiver sent went through the port's notifications: the
   // counter stepped and the monitor's indicator shows it.
-  EXPECT_GT(RxActivity, 0);
-  EXPECT_EQ(Mon->Indik->value(), RxActivity);
+  EXPECT_GT(Channel().Activity(), 0);
+  EXPECT_EQ(Mon->Indik->value(), Channel().Activity());
   // The monitor's memo shows the same text.
   Mon->Memo1->Flush();
   EXPECT_EQ(Mon->Memo1->document()->blockCount(), std::max(1, RxText().LineCount()));
@@ -80,23 +80,20 @@ TEST_F(WithReceiver, NulBytesNeverReachTheReceiveText) {
 
 TEST_F(WithReceiver, TheActivityCounterShows1000AndWrapsTo0Never1001) {
   // Each notification is one step, whatever it carries.
-  RxActivity = 998;
-  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
-  EXPECT_EQ(RxActivity, 999);
-  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
-  EXPECT_EQ(RxActivity, 1000);
-  EXPECT_EQ(Mon->Indik->value(), 1000);
-  ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
-  EXPECT_EQ(RxActivity, 0);
+  Channel().ResetActivity();
   EXPECT_EQ(Mon->Indik->value(), 0);
-
   int highest = 0;
-  for (int i = 0; i < 2500; ++i) {
+  int wraps = 0;
+  for (int i = 1; i <= 2500; ++i) {
     ZOV->ComPort1RxChar(ZOV->ComPort1, 1);
-    highest = std::max(highest, RxActivity);
-    ASSERT_EQ(Mon->Indik->value(), RxActivity);
+    const int a = Channel().Activity();
+    highest = std::max(highest, a);
+    if (a == 0) ++wraps;
+    ASSERT_EQ(a, i % 1001) << "after " << i << " notifications";
+    ASSERT_EQ(Mon->Indik->value(), a);
   }
   EXPECT_EQ(highest, 1000);
+  EXPECT_EQ(wraps, 2);
 }
 
 // The program from start to "Ukončit program" and OK with its port open:

@@ -10,9 +10,9 @@
 #include "app/ZOV.h"
 #include "serial/ComPort.h"
 
-using MessageDialog = WithForms;
+using MessageDialogWindow = WithForms;
 
-TEST_F(MessageDialog, RestsWithCaptionChybaRedPanelAndWhiteText) {
+TEST_F(MessageDialogWindow, RestsWithCaptionChybaRedPanelAndWhiteText) {
   EXPECT_EQ(Chyba->Caption(), QStringLiteral("Chyba"));
   EXPECT_EQ(Chyba->Panel->Color(), QColor(255, 0, 0));
   EXPECT_EQ(Chyba->Panel->FontColor(), QColor(255, 255, 255));
@@ -20,7 +20,7 @@ TEST_F(MessageDialog, RestsWithCaptionChybaRedPanelAndWhiteText) {
   EXPECT_EQ(Chyba->Button1->text(), QStringLiteral("OK"));
 }
 
-TEST_F(MessageDialog, ShowsTheTextUntilOkAndIsBackAtRestAfterTheSuccessReport) {
+TEST_F(MessageDialogWindow, ShowsTheTextUntilOkAndIsBackAtRestAfterTheSuccessReport) {
   QString captionShown;
   QColor colourShown;
   QString textShown;

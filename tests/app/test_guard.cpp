@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "AppTest.h"
-#include "app/Guard.h"
+#include "convert/IntConversion.h"
+#include "ui/ErrorDisplay.h"
 #include "serial/ComPort.h"
 
 TEST(ErrorText, APortErrorWithAnOsCauseAddsTheSystemsWordsAndAHint) {
@@ -41,35 +42,14 @@ TEST(ErrorText, OtherErrorsShowJustTheirText) {
   EXPECT_FALSE(ErrorBoxText(std::make_exception_ptr(42)).isEmpty());
 }
 
-TEST(StrToInt, ReadsDecimalAndHexadecimalAndRefusesEverythingElse) {
-  EXPECT_EQ(StrToInt(QStringLiteral("100")), 100);
-  EXPECT_EQ(StrToInt(QStringLiteral("  -5")), -5);
-  EXPECT_EQ(StrToInt(QStringLiteral("+07")), 7);
-  EXPECT_EQ(StrToInt(QStringLiteral("$1F")), 31);
-  EXPECT_EQ(StrToInt(QStringLiteral("0x10")), 16);
-  EXPECT_EQ(StrToInt(QStringLiteral("x10")), 16);
-  EXPECT_EQ(StrToInt(QStringLiteral("$FFFFFFFF")), -1);
-  EXPECT_EQ(StrToInt(QStringLiteral("2147483647")), 2147483647);
-  EXPECT_EQ(StrToInt(QStringLiteral("-2147483648")), -2147483647 - 1);
-  EXPECT_EQ(StrToInt(std::string("06")), 6);
-  for (const char* bad : {"", " ", "-", "12a", "1 ", "1.5", "2147483648", "$", "0x", "$100000000", "٣"}) {
-    try {
-      StrToInt(QString::fromUtf8(bad));
-      ADD_FAILURE() << "accepted '" << bad << "'";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid integer value");
-    }
-  }
-}
-
-TEST(Guard, AnErrorEndsItsHandlerShowsItsTextAndTheLoopCarriesOn) {
+TEST(ErrorDisplay, AnErrorEndsItsHandlerShowsItsTextAndTheLoopCarriesOn) {
   QPushButton button;
   bool afterThrow = false;
   int clicks = 0;
   QObject::connect(&button, &QPushButton::clicked, [&] {
     Guarded([&] {
       ++clicks;
-      if (clicks == 1) StrToInt(QStringLiteral("abc"));
+      if (clicks == 1) StrToInt("abc");
       afterThrow = true;
     });
   });
@@ -95,7 +75,7 @@ TEST(Guard, AnErrorEndsItsHandlerShowsItsTextAndTheLoopCarriesOn) {
   EXPECT_TRUE(afterThrow);  // only from the second click
 }
 
-TEST(Guard, IsTheSerialComponentsErrorSink) {
+TEST(ErrorDisplay, IsTheSerialComponentsErrorSink) {
   InstallApplicationErrorHandler();
   SeenMessageBox box;
   QEventLoop loop;

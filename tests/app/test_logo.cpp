@@ -3,7 +3,8 @@
 #include <QSet>
 
 #include "AppTest.h"
-#include "app/Jpeg.h"
+#include "app/Logo.h"
+#include "ui/Jpeg.h"
 #include "app/ZOV.h"
 
 extern const unsigned char kLogoJpeg[];

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "AppTest.h"
+#include "TestWatchdog.h"
 
 bool WaitFor(const std::function<bool()>& pred, int ms) {
   QElapsedTimer t;
@@ -47,5 +48,6 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  InstallTestWatchdog();
   return RUN_ALL_TESTS();
 }

@@ -12,8 +12,9 @@
 #include <memory>
 
 #include "LoginTest.h"
-#include "app/Form.h"
-#include "app/Guard.h"
+#include "ui/Form.h"
+#include "ui/ErrorDisplay.h"
+#include "TestWatchdog.h"
 
 Script& Script::Then(std::string what, std::function<bool()> cond, std::function<void()> action) {
   steps_.push_back(Step{std::move(what), std::move(cond), std::move(action)});
@@ -100,5 +101,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   InstallApplicationErrorHandler();
   ::testing::InitGoogleTest(&argc, argv);
+  InstallTestWatchdog();
   return RUN_ALL_TESTS();
 }

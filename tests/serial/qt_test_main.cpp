@@ -2,9 +2,11 @@
 // hand-over reaches a real GUI-thread event loop.
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+#include "TestWatchdog.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  InstallTestWatchdog();
   return RUN_ALL_TESTS();
 }

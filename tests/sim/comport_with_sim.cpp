@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "SimTestSupport.h"
+#include "TestWatchdog.h"
 #include "serial/ComPort.h"
 
 namespace {
@@ -95,5 +96,6 @@ TEST_F(ComPortWithSim, PacedLineWritesAFrameByteByByte) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  InstallTestWatchdog();
   return RUN_ALL_TESTS();
 }

@@ -1,4 +1,4 @@
-#include "app/Jpeg.h"
+#include "ui/Jpeg.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -6,10 +6,6 @@
 #include <string>
 
 #include <jpeglib.h>
-
-// The logo's bytes, generated from logo.jpg at build time.
-extern const unsigned char kLogoJpeg[];
-extern const std::size_t kLogoJpegSize;
 
 namespace {
 
@@ -69,5 +65,3 @@ QImage DecodeJpeg(const unsigned char* data, std::size_t size) {
   delete image;
   return result;
 }
-
-QImage LogoImage() { return DecodeJpeg(kLogoJpeg, kLogoJpegSize); }

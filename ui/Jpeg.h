@@ -12,6 +12,3 @@ class EJpegError : public std::runtime_error {
 // Decodes a whole JPEG file held in memory into an RGB image. Throws
 // EJpegError for data libjpeg refuses (it never ends the program).
 QImage DecodeJpeg(const unsigned char* data, std::size_t size);
-
-// The logo shown on the main window, stored in the program.
-QImage LogoImage();

@@ -2,17 +2,20 @@
 // The reset dialog: asks the operator to reset the receiver and logs in on
 // it once it answers. Its login timer sends a space every 500 ms until the
 // password prompt has come; then the password and the operator code go out
-// (link/Login.h), the main window's receiver buttons are enabled and both
-// this dialog and the connection dialog under it close.
+// (link/Login.h), the receiver buttons are enabled and both this dialog and
+// the connection dialog under it close. What it changes in the main window
+// it signals; the program wires that up.
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/Controls.h"
-#include "app/Form.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
 
 class TRcvInit : public TForm {
+  Q_OBJECT
+
  public:
   explicit TRcvInit(QWidget* parent = nullptr);
 
@@ -31,4 +34,17 @@ class TRcvInit : public TForm {
   TPanel* Panel2;
   QPushButton* Button1;
   QTimer* Timer1;  // the login timer, 500 ms
+
+ signals:
+  // The login has completed: the receiver buttons are to be enabled
+  // ("Parametry přijímače", then "Monitor přijímače", then "Hodiny
+  // přijímače"); this dialog and the connection dialog are closing.
+  void LoggedIn();
+  // The operator has seen the success message: "Parametry přijímače" is to
+  // have the focus in the main window.
+  void LoginReported();
+  // "Storno": the receiver buttons are to be disabled ("Parametry
+  // přijímače", "Hodiny přijímače", "Monitor přijímače") and "Připojení
+  // přijímače" enabled.
+  void ResetCancelled();
 };

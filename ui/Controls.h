@@ -3,7 +3,6 @@
 // Qt widgets: a captioned panel with a background colour, a picture that is
 // drawn unscaled from its top-left corner, a spin edit with a free text, and
 // helpers for the fonts and the pixel geometry the dialogs are designed in.
-#include <QColor>
 #include <QFont>
 #include <QFrame>
 #include <QImage>
@@ -13,15 +12,12 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/Colors.h"
+
 // Liberation Sans and Liberation Mono stand in for Arial and Courier New:
 // they have the same metrics.
 QFont SansFont(int pixelSize, bool bold = false);
 QFont MonoFont(int pixelSize, bool bold = false);
-
-// The system colours the dialogs use for states.
-QColor ButtonFaceColor();
-QColor WindowColor();
-inline QColor Silver() { return QColor(192, 192, 192); }
 
 // A panel: a rectangle with a caption centred in it, a background colour
 // and a text colour. Bevelled (raised) unless made flat.

@@ -1,15 +1,13 @@
-#include "link/ComInit.h"
+#include "connect/ComInit.h"
 
-#include "app/Chyba.h"
-#include "app/Controls.h"
-#include "app/Forms.h"
-#include "app/Guard.h"
-#include "app/ZOV.h"
+#include "connect/RcvInit.h"
+#include "convert/IntConversion.h"
+#include "link/Channel.h"
 #include "link/Login.h"
-#include "link/RcvInit.h"
-#include "monitor/Mon.h"
-#include "params/Parametry.h"
 #include "serial/ComPort.h"
+#include "ui/Controls.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 QLabel* AutoSizeLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -21,7 +19,7 @@ QLabel* AutoSizeLabel(QWidget* parent, const QString& text, int left, int top) {
 }
 }  // namespace
 
-TComInit::TComInit(QWidget* parent) : TForm(391, 187, parent) {
+TComInit::TComInit(TRcvInit* rcvInit, QWidget* parent) : TForm(391, 187, parent), rcvInit_(rcvInit) {
   SetCaption(QStringLiteral("Nastavení seriového portu"));
   setFont(SansFont(14, true));
 
@@ -33,7 +31,7 @@ TComInit::TComInit(QWidget* parent) : TForm(391, 187, parent) {
   // choice goes into ComPort1 at once. A refused port enumeration is shown
   // and leaves the list empty.
   Guarded([this] { ComComboBox1->SetComProperty(cpPort); });
-  if (ZOV) ComComboBox1->SetComPort(ZOV->ComPort1);
+  ComComboBox1->SetComPort(&Channel().Port());
   ComComboBox1->SetAutoApply(true);
   Label1 = AutoSizeLabel(this, QStringLiteral("Kód operátora:"), 119, 50);
   Usr = new QLineEdit(this);
@@ -59,30 +57,25 @@ TComInit::TComInit(QWidget* parent) : TForm(391, 187, parent) {
 void TComInit::FormActivate() {
   OperatorCode = login::kDefaultOperatorCode;
   Usr->setEnabled(false);
-  // Controls of the receiver dialogs that this program keeps from the
-  // operator; nothing shows or enables them again.
-  Parametry->Default->hide();
-  Parametry->Ser1->setEnabled(false);
-  Parametry->Ser2->setEnabled(false);
-  Mon->Nul->hide();
+  emit RestrictReceiverDialogs();
   Usr->setText(QString::number(OperatorCode));
   SetActiveControl(Button2);
 }
 
 void TComInit::Button2Click() {
   // Not a number: the conversion's error ends the handler.
-  const int code = StrToInt(Usr->text());
+  const int code = StrToInt(Usr->text().toStdString());
   if (!login::IsValidOperatorCode(code)) {
-    Chyba->ShowWith(QStringLiteral("Chyba"), kRed, QStringLiteral("Nepovolený vstup"));
+    MessageDialog().ShowWith(QStringLiteral("Chyba"), kRed, QStringLiteral("Nepovolený vstup"));
     SetActiveControl(Usr);
     return;
   }
   // A port that cannot be opened ends the handler here: this dialog stays,
   // the operator code keeps its value.
-  ZOV->ComPort1->ClosePort();
-  ZOV->ComPort1->OpenPort();
+  Channel().Port().ClosePort();
+  Channel().Port().OpenPort();
   OperatorCode = static_cast<std::uint8_t>(code);
-  RcvInit->ShowModal();
+  rcvInit_->ShowModal();
 }
 
 void TComInit::Button1Click() { Close(); }

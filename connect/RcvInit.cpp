@@ -1,17 +1,12 @@
-#include "link/RcvInit.h"
+#include "connect/RcvInit.h"
 
 #include <QTextOption>
 
-#include "app/Chyba.h"
-#include "app/Forms.h"
-#include "app/Guard.h"
-#include "app/ZOV.h"
 #include "link/Channel.h"
-#include "link/ComInit.h"
 #include "link/Login.h"
-#include "link/ReceiveText.h"
-#include "link/Sleeper.h"
 #include "serial/ComPort.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 const char* const kInstruction = "Stiskněte tkačítko \"reset\" na sirénovém přijímači";
@@ -41,7 +36,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QPalette memoPalette = Memo1->palette();
-  memoPalette.setColor(QPalette::Base, Silver());
+  memoPalette.setColor(QPalette::Base, kSilver);
   Memo1->setPalette(memoPalette);
   Memo1->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
   Memo1->setPlainText(QStringLiteral(
@@ -54,7 +49,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   SetBounds(Panel2, 80, 112, 210, 22);
   Panel2->SetFlat(true);
   Panel2->setFont(SansFont(12, true));
-  Panel2->SetColor(Silver());
+  Panel2->SetColor(kSilver);
   Panel2->SetCaption(QStringLiteral("Čekám na odpověď přijímače."));
 
   Button1 = new QPushButton(QStringLiteral("Storno"), this);
@@ -74,7 +69,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
 void TRcvInit::FormActivate() {
   RxText().Clear();
   Timer1->start();
-  Info->setText(QStringLiteral("Připojeno k portu ") + QString::fromStdString(ZOV->ComPort1->Port()));
+  Info->setText(QStringLiteral("Připojeno k portu ") + QString::fromStdString(Channel().Port().Port()));
   Panel1->SetColor(kBlue);
   Panel1->SetCaption(QString::fromUtf8(kInstruction));
   SetActiveControl(Button1);
@@ -84,7 +79,7 @@ void TRcvInit::Timer1Timer() {
   login::TLoginLine line;
   line.Send = [this](std::string_view text) {
     try {
-      ZOV->ComPort1->SendText(std::string(text));
+      Channel().Send(text);
     } catch (...) {
       // A line that refuses the space would refuse the next one too, and
       // an error box every 500 ms would leave no chance to reach Storno.
@@ -92,7 +87,7 @@ void TRcvInit::Timer1Timer() {
       throw;
     }
   };
-  line.Sleep = [](int ms) { ZOV->Sleeper1->Sleep(ms); };
+  line.Sleep = [](int ms) { Channel().Sleep(ms); };
   line.Received = [](std::string_view text) { return RxText().Contains(text); };
   line.ClearReceived = [] { RxText().Clear(); };
   line.StopPolling = [this] { Timer1->stop(); };
@@ -108,21 +103,16 @@ void TRcvInit::Timer1Timer() {
     case login::TLoginTick::LoggedIn:
       break;
   }
-  ZOV->Params->setEnabled(true);
-  ZOV->Monitor->setEnabled(true);
-  ZOV->Tim->setEnabled(true);
-  // Both take effect once this handler has ended.
+  // The buttons come on, and this dialog and the connection dialog close
+  // (both once this handler has ended).
+  emit LoggedIn();
   Close();
-  ComInit->Close();
-  Chyba->ShowWith(QStringLiteral("OK"), kGreen, QStringLiteral("Přijímač připojen v pořádku"));
-  ZOV->SetActiveControl(ZOV->Params);
+  MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QStringLiteral("Přijímač připojen v pořádku"));
+  emit LoginReported();
 }
 
 void TRcvInit::Button1Click() {
-  ZOV->Params->setEnabled(false);
-  ZOV->Tim->setEnabled(false);
-  ZOV->Monitor->setEnabled(false);
-  ZOV->ComIni->setEnabled(true);
+  emit ResetCancelled();
   Close();
 }
 

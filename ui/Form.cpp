@@ -1,4 +1,4 @@
-#include "app/Form.h"
+#include "ui/Form.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <stdexcept>
 
-#include "app/Guard.h"
+#include "ui/ErrorDisplay.h"
 
 TForm::TForm(int clientWidth, int clientHeight, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {

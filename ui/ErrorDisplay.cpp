@@ -1,10 +1,9 @@
-#include "app/Guard.h"
+#include "ui/ErrorDisplay.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
 #include "serial/ComPort.h"
 
@@ -75,52 +74,4 @@ void ShowErrorBox(std::exception_ptr error) {
 
 void InstallApplicationErrorHandler() {
   SetApplicationErrorHandler([](std::exception_ptr e) { ShowErrorBox(e); });
-}
-
-int StrToInt(const std::string& text) { return StrToInt(QString::fromStdString(text)); }
-
-int StrToInt(const QString& text) {
-  auto fail = [&]() -> int {
-    throw EConvertError(("'" + text + "' is not a valid integer value").toStdString());
-  };
-  int i = 0;
-  const int n = int(text.size());
-  while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-    negative = text[i] == QLatin1Char('-');
-    ++i;
-  }
-  int base = 10;
-  if (i < n && text[i] == QLatin1Char('$')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < n && text[i] == QLatin1Char('0') && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
-    base = 16;
-    i += 2;
-  } else if (i < n && (text[i] == QLatin1Char('x') || text[i] == QLatin1Char('X'))) {
-    base = 16;
-    ++i;
-  }
-  if (i >= n) return fail();
-  long long value = 0;
-  for (; i < n; ++i) {
-    const int digit = QChar(text[i]).isDigit() && text[i].unicode() < 128
-                          ? text[i].unicode() - '0'
-                          : (base == 16 && QString(QStringLiteral("abcdefABCDEF")).contains(text[i]))
-                                ? text[i].toLower().unicode() - 'a' + 10
-                                : -1;
-    if (digit < 0 || digit >= base) return fail();
-    value = value * base + digit;
-    if (value > 0x100000000LL) return fail();
-  }
-  if (base == 16) {
-    // Hexadecimal texts give the 32-bit pattern ("$FFFFFFFF" is -1).
-    if (value > 0xFFFFFFFFLL) return fail();
-    const auto bits = static_cast<uint32_t>(value);
-    return static_cast<int32_t>(negative ? 0u - bits : bits);
-  }
-  if (negative) value = -value;
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return fail();
-  return int(value);
 }

@@ -1,6 +1,5 @@
-#include "app/Controls.h"
+#include "ui/Controls.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
@@ -21,9 +20,6 @@ QFont MonoFont(int pixelSize, bool bold) {
   f.setBold(bold);
   return f;
 }
-
-QColor ButtonFaceColor() { return QApplication::palette().color(QPalette::Button); }
-QColor WindowColor() { return QApplication::palette().color(QPalette::Base); }
 
 TPanel::TPanel(QWidget* parent) : QLabel(parent) {
   setAlignment(Qt::AlignCenter);

@@ -6,8 +6,6 @@
 #include <QString>
 #include <exception>
 #include <functional>
-#include <stdexcept>
-#include <string>
 
 void Guarded(const std::function<void()>& handler);
 
@@ -24,16 +22,3 @@ QString PortErrorHint(int sysErrno);
 // Makes the error box the serial component's sink for errors raised while it
 // delivers notifications.
 void InstallApplicationErrorHandler();
-
-// A text that is not an integer.
-class EConvertError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The standard integer conversion: optional leading blanks, an optional
-// sign, decimal digits, or hexadecimal ones after "$", "0x" or "x"; nothing
-// may follow, and the value must fit in 32 bits. Otherwise EConvertError
-// "'<text>' is not a valid integer value".
-int StrToInt(const QString& text);
-int StrToInt(const std::string& text);
