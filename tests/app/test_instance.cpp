@@ -57,7 +57,7 @@ TEST(SingleInstance, ASecondStartShowsTheMessageAndEndsWithCodeZero) {
   Instance first(runtime.path());
   ASSERT_TRUE(first.process.waitForStarted(10000));
   const QString lock = LockIn(runtime.path());
-  ASSERT_TRUE(WaitFor([&] { return LockHeldBy(lock, first.process.processId()); }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return LockHeldBy(lock, first.process.processId()); }, 20000));
 
   SeenMessageBox box;
   CloseNextMessageBox(&box);
@@ -89,7 +89,7 @@ TEST(SingleInstance, ALockLeftByACrashedInstanceDoesNotBlock) {
 
   Instance next(runtime.path());
   ASSERT_TRUE(next.process.waitForStarted(10000));
-  ASSERT_TRUE(WaitFor([&] { return LockHeldBy(lock, next.process.processId()); }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return LockHeldBy(lock, next.process.processId()); }, 20000));
   EXPECT_EQ(next.process.state(), QProcess::Running);
 }
 

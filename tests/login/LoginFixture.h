@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "LoginTest.h"
+#include "DialogTest.h"
 #include "app/Forms.h"
 #include "sim/Receiver.h"
 

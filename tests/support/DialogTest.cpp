@@ -1,20 +1,14 @@
-// The test program's entry: one application object for every test, the
-// offscreen platform, and a runtime and configuration directory of the
-// test's own, so the port map the simulated receivers publish to is never
-// the user's. The script runner of LoginTest.h.
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
-#include "LoginTest.h"
+#include "DialogTest.h"
 #include "ui/Form.h"
 #include "ui/ErrorDisplay.h"
-#include "TestWatchdog.h"
 
 Script& Script::Then(std::string what, std::function<bool()> cond, std::function<void()> action) {
   steps_.push_back(Step{std::move(what), std::move(cond), std::move(action)});
@@ -92,15 +86,20 @@ void PressMessageBoxOk() {
   if (auto* box = qobject_cast<QMessageBox*>(ActiveModal())) box->button(QMessageBox::Ok)->click();
 }
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir runtime;
-  QTemporaryDir config;
-  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-  QApplication app(argc, argv);
-  InstallApplicationErrorHandler();
-  ::testing::InitGoogleTest(&argc, argv);
-  InstallTestWatchdog();
-  return RUN_ALL_TESTS();
+void CloseNextMessageBox(SeenMessageBox* seen, std::function<void()> after) {
+  auto* poll = new QTimer(qApp);
+  poll->setInterval(5);
+  QObject::connect(poll, &QTimer::timeout, qApp, [poll, seen, after] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll->stop();
+    poll->deleteLater();
+    seen->seen = true;
+    seen->title = box->windowTitle();
+    seen->text = box->text();
+    seen->icon = box->icon();
+    box->button(QMessageBox::Ok)->click();
+    if (after) Later(after);
+  });
+  poll->start();
 }
