@@ -1,5 +1,4 @@
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
@@ -63,18 +62,6 @@ Script& Script::Then(std::string what, std::function<bool()> cond, std::function
   if (next < steps_.size())
     return ::testing::AssertionFailure() << "the entry returned before: " << steps_[next].what;
   return ::testing::AssertionSuccess();
-}
-
-bool WaitUntil(const std::function<bool()>& pred, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > ms) return false;
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
 }
 
 QString MessageBoxText() {

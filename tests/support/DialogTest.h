@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Session.h"
+
 class Script {
  public:
   // Waits until cond holds (checked every few milliseconds from the loop
@@ -41,8 +43,6 @@ class Script {
   std::vector<Step> steps_;
 };
 
-// Waits in the event loop until pred holds or ms have passed.
-bool WaitUntil(const std::function<bool()>& pred, int ms = 5000);
 
 // The window that has the modal grab, or null.
 inline QWidget* ActiveModal() { return QApplication::activeModalWidget(); }

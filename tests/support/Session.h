@@ -1,0 +1,22 @@
+#pragma once
+// The program with a simulated receiver, for the tests and the benchmarks:
+// no test framework in here.
+#include <functional>
+#include <string>
+
+namespace sim {
+class Receiver;
+}
+
+// Waits in the event loop until pred holds or ms have passed.
+bool WaitUntil(const std::function<bool()>& pred, int ms = 5000);
+
+// Creates the program's windows, opens the main window's port on the
+// receiver's published name and logs in on it as the reset dialog would
+// (the receiver must be started and waiting for the first space, as after
+// --reset-on-start). Then the receiver is on its command line, the receiver
+// buttons are enabled, the receive text is empty and the receiver's traffic
+// log is cleared. Returns what went wrong, "" when nothing did.
+std::string StartProgramLoggedIn(sim::Receiver& receiver);
+// Destroys the windows again (closing the port).
+void EndProgram();
