@@ -5,13 +5,14 @@
 #include <QPushButton>
 #include <QFrame>
 
+#include "ProgramInfo.h"
 #include "app/Controls.h"
 #include "app/Form.h"
 
 class TComPort;
 class TSleeper;
 
-inline const char* const kMainCaption = "ZOV Q5r (v.4.03)";
+inline const char* const kMainCaption = "ZOV Q5r (v." ZOV_VERSION ")";
 
 class TZOV : public TForm {
  public:
