@@ -13,7 +13,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 // Windows error codes the Linux layer reports (errno -> code table in
 // LinuxComDevice.cpp).
@@ -113,13 +112,6 @@ namespace purge {
 inline constexpr uint32_t TXABORT = 0x1, RXABORT = 0x2, TXCLEAR = 0x4, RXCLEAR = 0x8;
 }
 
-// What TakeInput found.
-struct TInputTake {
-  bool RxChar = false;        // bytes were queued since the last report (EV_RXCHAR)
-  uint32_t InQue = 0;         // bytes waiting in the input queue now
-  bool KeepWatching = false;  // false: the watch is over, the event wait has the input back
-};
-
 // One open device. Read, Write, ClearCommError, GetCommModemStatus and
 // PurgeComm may be called from the GUI thread while the event thread is
 // inside WaitCommEvent; implementations are thread-safe for that.
@@ -148,23 +140,6 @@ class IComDevice {
   // Ends a pending WaitCommEvent, or the next one if none is pending, at
   // once. Callable from any thread.
   virtual void CancelWait() = 0;
-
-  // Received bytes watched from the GUI thread, so that their notification
-  // costs one thread wake-up instead of two (the event thread's, then the
-  // GUI thread's). InputHandles are descriptors for the GUI thread to poll
-  // for reading (none: the device cannot be watched so). While the watch is
-  // on (WatchInput(true) accepted it), the event wait neither takes received
-  // bytes from the driver nor reports EV_RXCHAR; TakeInput does both, and is
-  // to be called whenever a handle polls readable. Every other event stays
-  // with the event wait, which also still learns of a vanished device.
-  virtual std::vector<int> InputHandles() const { return {}; }
-  // false: refused (no handles, or input flow control, which needs the
-  // event wait to pace the driver).
-  virtual bool WatchInput(bool on) {
-    (void)on;
-    return false;
-  }
-  virtual TInputTake TakeInput() { return {}; }
 };
 
 // Opens a device by its COM name ("COM3"), exclusively. Throws ComOsError.

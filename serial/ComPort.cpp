@@ -10,7 +10,6 @@
 #include <system_error>
 #include <utility>
 
-#include "serial/ComInputWatch.h"
 #include "serial/ComThread.h"
 
 namespace {
@@ -36,7 +35,6 @@ constexpr uint32_t kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   48
 TCustomComPort::TCustomComPort(QObject* owner) : QObject(owner) {}
 
 TCustomComPort::~TCustomComPort() {
-  if (destroyedFlag_) *destroyedFlag_ = true;
   try {
     ClosePort();
   } catch (...) {
@@ -76,11 +74,7 @@ void TCustomComPort::OpenPort() {
     TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster();
     if (guiPoster_)
       poster = [gui = guiPoster_](std::shared_ptr<TComHandOver> h) { gui([h] { h->RunPending(); }); };
-    ++openRound_;
-    dispatchDepth_ = 0;
-    StartInputWatch();  // before the thread: the input is never the wait's and the watch's at once
-    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get(), poster,
-                                           inputWatch_ != nullptr);
+    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get(), poster);
   }
   FireAfterOpen();
   FireCTSChange(LineSignals().Contains(sigCTS));
@@ -115,98 +109,13 @@ void TCustomComPort::SetConnected(bool value) {
 }
 
 void TCustomComPort::StopEventThread() {
-  StopInputWatch();
   if (!thread_) return;
-  ++openRound_;
   // Take it out first: a handler run by the wait below may look at the port.
   std::unique_ptr<TComThread> thread = std::move(thread_);
   thread->RequestStop();
   thread->WaitFor();
   thread.reset();
   notifyWindow_.reset();
-}
-
-void TCustomComPort::StartInputWatch() {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (syncMethod_ != smThreadSync || !events_.Contains(evRxChar) || guiPoster_ || !app ||
-      app->thread() != QThread::currentThread())
-    return;
-  const std::vector<int> handles = device_->InputHandles();
-  if (handles.empty()) return;
-  bool accepted = false;
-  try {
-    accepted = device_->WatchInput(true);
-  } catch (...) {
-    // not watched: the event thread keeps the input
-  }
-  if (accepted) inputWatch_ = std::make_unique<TComInputWatch>(this, handles);
-}
-
-void TCustomComPort::StopInputWatch() {
-  inputWatch_.reset();
-  inputWatchAsleep_ = false;
-}
-
-void TCustomComPort::InputArrived() {
-  if (!inputWatch_ || !device_) return;
-  if (dispatchDepth_ > 0) {
-    // A handler runs an event loop of its own: sleep until it has returned
-    // (the bytes wait; a level-triggered watch would otherwise spin).
-    inputWatch_->SetEnabled(false);
-    inputWatchAsleep_ = true;
-    return;
-  }
-  TInputTake take;
-  try {
-    take = device_->TakeInput();
-  } catch (...) {
-    take = TInputTake{};  // a failing device: the event thread meets it too, and reports it
-  }
-  if (!take.KeepWatching) {
-    // Gone, or input flow control switched on: the event thread has the
-    // input from here on.
-    StopInputWatch();
-    try {
-      device_->WatchInput(false);
-    } catch (...) {
-    }
-  }
-  if (!take.RxChar || take.InQue == 0) return;
-  // The count is the input queue right now, as the event thread's dispatch
-  // would read it.
-  const int count = take.InQue > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(take.InQue);
-  // The handler may destroy the port: its destructor sets the flag.
-  bool destroyed = false;
-  bool* const outer = std::exchange(destroyedFlag_, &destroyed);
-  const uint64_t round = BeginDispatch();
-  try {
-    FireRxChar(count);
-  } catch (...) {
-    try {
-      ShowApplicationError(std::current_exception());
-    } catch (...) {
-    }
-  }
-  if (destroyed) {
-    if (outer) *outer = true;
-    return;
-  }
-  destroyedFlag_ = outer;
-  EndDispatch(round);
-}
-
-uint64_t TCustomComPort::BeginDispatch() {
-  if (dispatchDepth_++ == 0 && thread_) thread_->HoldHandOver();
-  return openRound_;
-}
-
-void TCustomComPort::EndDispatch(uint64_t round) {
-  if (round != openRound_ || dispatchDepth_ == 0) return;
-  if (--dispatchDepth_ == 0) {
-    if (inputWatchAsleep_ && inputWatch_) inputWatch_->SetEnabled(true);
-    inputWatchAsleep_ = false;
-    if (thread_) thread_->ReleaseHandOver();
-  }
 }
 
 void TCustomComPort::OpenDevice() {

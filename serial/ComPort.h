@@ -286,7 +286,6 @@ struct TPendingIo {
 
 class TComThread;
 class TComNotifyWindow;
-class TComInputWatch;
 
 // ---------------------------------------------------------------------------
 // The port.
@@ -375,13 +374,6 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   // Whether an event thread runs for this port (only while open with a
   // non-empty Events).
   bool HasEventThread() const { return thread_ != nullptr; }
-  // Whether the GUI thread watches the received bytes itself: while open
-  // with smThreadSync, evRxChar among the Events, the default GUI poster,
-  // an application object on the opening thread and a device that can be
-  // watched so (not with input flow control). OnRxChar then runs straight
-  // from the GUI thread's event loop, one thread wake-up after the bytes
-  // came; the event thread delivers every other event as before.
-  bool WatchesInput() const { return inputWatch_ != nullptr; }
   // The hidden receiver of smWindowSync's messages; null unless open with
   // smWindowSync and a non-empty Events.
   TComNotifyWindow* NotifyWindow() const { return notifyWindow_.get(); }
@@ -423,21 +415,10 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   friend class TComBuffer;
   friend class TComThread;
   friend class TComNotifyWindow;
-  friend class TComInputWatch;
 
   // Runs the notification of one event (the dispatch of the event thread).
   void DispatchEvent(TComEvent event);
   void StopEventThread();
-  // The input watch: bytes (or a note of bytes) are waiting.
-  void InputArrived();
-  void StartInputWatch();
-  void StopInputWatch();
-  // Around every notification run on the GUI thread: while one runs, the
-  // input watch waits (it sleeps if a handler's event loop meets it) and so
-  // does the event thread's next batch, so handlers never nest. EndDispatch takes what BeginDispatch returned and does
-  // nothing when the port was closed or reopened meanwhile.
-  uint64_t BeginDispatch();
-  void EndDispatch(uint64_t round);
   std::shared_ptr<IComDevice> DeviceOrThrow(int portErrorCode) const;
   void SetLineSetting(auto& field, auto value);
 
@@ -462,11 +443,6 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   std::shared_ptr<IComDevice> device_;
   std::unique_ptr<TComThread> thread_;
   std::unique_ptr<TComNotifyWindow> notifyWindow_;
-  std::unique_ptr<TComInputWatch> inputWatch_;
-  int dispatchDepth_ = 0;
-  bool inputWatchAsleep_ = false;  // put to sleep by a nested event loop
-  bool* destroyedFlag_ = nullptr;  // set by the destructor (a handler may destroy the port)
-  uint64_t openRound_ = 0;  // counts opens and closes
 };
 
 // The port as the program places it: every setting published.

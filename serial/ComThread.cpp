@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include <utility>
 
 // ---------------------------------------------------------------------------
 // Hand-over
@@ -42,10 +41,6 @@ bool TComHandOver::RunPending() {
   {
     std::lock_guard lock(m_);
     if (state_ != State::Pending) return false;
-    if (held_) {
-      missed_ = true;
-      return false;
-    }
     job = std::move(job_);
     job_ = nullptr;
     state_ = State::Running;
@@ -80,17 +75,12 @@ void TComHandOver::MarkFinished() {
 void TComHandOver::WaitFinished() {
   std::unique_lock lock(m_);
   for (;;) {
-    if ((state_ == State::Running && runner_ == std::this_thread::get_id()) || held_) {
-      // Closed from inside a notification of this port (the job being run,
-      // or one the port runs by itself): the event thread may be blocked on
-      // a job; release it, drop a job not yet begun, and let a running one
-      // stop at its next check.
+    if (state_ == State::Running && runner_ == std::this_thread::get_id()) {
+      // Closed from inside the job being run: the event thread is blocked
+      // on that very job; release it, and let the job stop at its next check.
       cancelled_ = true;
-      if (state_ != State::Idle) {
-        job_ = nullptr;
-        state_ = State::Idle;
-        runner_ = {};
-      }
+      state_ = State::Idle;
+      runner_ = {};
       cv_.notify_all();
     }
     if (finished_) break;
@@ -120,20 +110,6 @@ bool TComHandOver::Cancelled() const {
   return cancelled_;
 }
 
-// held_ and missed_ belong to the GUI side (every caller of Hold, Release,
-// RunPending and WaitFinished): no lock is needed for them.
-void TComHandOver::Hold() { held_ = true; }
-
-void TComHandOver::Release() {
-  held_ = false;
-  if (!std::exchange(missed_, false)) return;
-  {
-    std::lock_guard lock(m_);
-    if (state_ != State::Pending || cancelled_) return;
-  }
-  poster_(shared_from_this());
-}
-
 void PostApplicationError(std::exception_ptr error) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) {
@@ -150,8 +126,7 @@ const TComEvent TComThread::kDispatchOrder[10] = {evRxChar, evTxEmpty, evBreak, 
                                                   evDSR,    evRxFlag,  evRLSD,  evError, evRx80Full};
 
 TComThread::TComThread(TCustomComPort* port, std::shared_ptr<IComDevice> device, TComEvents events,
-                       TSyncMethod syncMethod, TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster,
-                       bool bracketBatches)
+                       TSyncMethod syncMethod, TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster)
     : state_(std::make_shared<TComThreadState>()) {
   state_->port = port;
   state_->device = std::move(device);
@@ -159,7 +134,6 @@ TComThread::TComThread(TCustomComPort* port, std::shared_ptr<IComDevice> device,
   state_->notifyWindow = notifyWindow;
   state_->events = events;
   state_->syncMethod = syncMethod;
-  state_->bracketBatches = bracketBatches;
   try {
     state_->device->SetCommMask(EventsToMask(events));
   } catch (...) {
@@ -230,9 +204,7 @@ void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEv
       // One batch, run on the GUI thread while this thread waits.
       TComHandOver* h = s->handOver.get();
       TCustomComPort* port = s->port;
-      h->Deliver([h, port, events, bracket = s->bracketBatches] {
-        if (h->Cancelled()) return;
-        const uint64_t round = bracket ? port->BeginDispatch() : 0;
+      h->Deliver([h, port, events] {
         for (TComEvent e : kDispatchOrder) {
           if (!events.Contains(e)) continue;
           if (h->Cancelled()) return;  // closed (or destroyed) by a handler: touch nothing
@@ -242,7 +214,6 @@ void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEv
             ShowApplicationError(std::current_exception());
           }
         }
-        if (bracket && !h->Cancelled()) port->EndDispatch(round);
       });
       break;
     }

@@ -49,12 +49,6 @@ class TComHandOver : public std::enable_shared_from_this<TComHandOver> {
   void Cancel();
   bool Cancelled() const;
 
-  // GUI side, around a notification the port runs by itself (its input
-  // watch): a job handed over meanwhile waits, so handlers never nest, and
-  // is posted again on Release. A close while held drops the waiting job.
-  void Hold();
-  void Release();
-
  private:
   enum class State { Idle, Pending, Running };
 
@@ -67,8 +61,6 @@ class TComHandOver : public std::enable_shared_from_this<TComHandOver> {
   std::thread::id runner_;
   bool cancelled_ = false;
   bool finished_ = false;
-  bool held_ = false;    // GUI side only
-  bool missed_ = false;  // GUI side only: a queued call found the job held back
 };
 
 // What the running thread shares with the port; kept alive by the thread
@@ -81,20 +73,15 @@ struct TComThreadState {
   TComNotifyWindow* notifyWindow = nullptr;  // smWindowSync only
   TComEvents events;
   TSyncMethod syncMethod = smThreadSync;
-  // The port watches its input on the GUI thread: batches (which then run
-  // on the GUI thread) are bracketed with its BeginDispatch/EndDispatch.
-  bool bracketBatches = false;
   std::atomic<bool> stop{false};
 };
 
 class TComThread {
  public:
   // Sets the device's event mask from events on the calling thread (a
-  // failure is not examined), then starts waiting. bracketBatches: see
-  // TComThreadState.
+  // failure is not examined), then starts waiting.
   TComThread(TCustomComPort* port, std::shared_ptr<IComDevice> device, TComEvents events, TSyncMethod syncMethod,
-             TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster(),
-             bool bracketBatches = false);
+             TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster());
   ~TComThread();  // RequestStop, then WaitFor
   TComThread(const TComThread&) = delete;
   TComThread& operator=(const TComThread&) = delete;
@@ -103,10 +90,6 @@ class TComThread {
   // Waits until the thread has ended, running a batch it hands over
   // meanwhile; never deadlocks, also when called from one of its handlers.
   void WaitFor();
-
-  // See TComHandOver::Hold and Release.
-  void HoldHandOver() { state_->handOver->Hold(); }
-  void ReleaseHandOver() { state_->handOver->Release(); }
 
   // Events in the order they are dispatched.
   static const TComEvent kDispatchOrder[10];

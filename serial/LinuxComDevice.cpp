@@ -73,18 +73,7 @@
 // - A vanished device (POLLHUP/POLLERR, readable while read() gives nothing,
 //   EIO) ends the wait with 1117 (EIO); bytes that came before are reported
 //   first and stay readable, and every later wait fails at once.
-//
-// Input watched by the GUI thread (WatchInput): the wait then leaves the
-// device's input alone (it does not even poll it, so an arrival wakes only
-// the watcher) and never reports EV_RXCHAR. The watcher polls the device and
-// a note eventfd; TakeInput moves what the kernel holds into the own queue
-// and reports EV_RXCHAR once per arrival. Bytes queued by anyone else (a Read
-// or ClearCommError that took more from the kernel than it used) signal the
-// note, so they are announced too. EV_RXFLAG and EV_RX80FULL raised while
-// the watcher takes bytes wake the wait as before. A vanished device found by
-// the watcher wakes the wait, which reports it. Input flow control (the own
-// queue pacing the kernel) keeps the input with the wait: WatchInput refuses,
-// and switching it on later hands the input back.
+
 #include "serial/ComDevice.h"
 
 #include <algorithm>
@@ -280,10 +269,10 @@ int MakeEventFd() {
 
 class LinuxComDevice final : public IComDevice {
  public:
-  // Takes over an open, locked descriptor and the five eventfds.
-  LinuxComDevice(int fd, std::string path, const int (&efd)[5])
+  // Takes over an open, locked descriptor and the four eventfds.
+  LinuxComDevice(int fd, std::string path, const int (&efd)[4])
       : fd_(fd), path_(std::move(path)), stopFd_(efd[0]), kickFd_(efd[1]), rxWakeFd_(efd[2]),
-        txWakeFd_(efd[3]), rxNoteFd_(efd[4]) {
+        txWakeFd_(efd[3]) {
     // What this driver can tell about the line.
     int m = 0;
     modemOk_ = ::ioctl(fd_, TIOCMGET, &m) == 0;
@@ -302,7 +291,6 @@ class LinuxComDevice final : public IComDevice {
     ::close(kickFd_);
     ::close(rxWakeFd_);
     ::close(txWakeFd_);
-    ::close(rxNoteFd_);
   }
 
   void SetupComm(uint32_t inQueue, uint32_t /*outQueue: Linux has no such size*/) override {
@@ -360,12 +348,6 @@ class LinuxComDevice final : public IComDevice {
       dsrSensitive_ = f & dcb::fDsrSensitivity;
       dsrOutFlow_ = f & dcb::fOutxDsrFlow;
       flowLimited_ = (f & dcb::fInX) || crtscts;
-      if (flowLimited_ && externalRx_) {
-        // The own queue must pace the kernel now: the wait takes the input
-        // back, and the watcher learns it at its next look.
-        externalRx_ = false;
-        NoteLocked();
-      }
       KickLocked();
     }
     SetLine(TIOCM_DTR, dtr != 0);  // enable, and handshake (not available: left on)
@@ -407,7 +389,7 @@ class LinuxComDevice final : public IComDevice {
       const size_t want = n - got;
       // The own queue first: what it cannot give comes from the kernel.
       if (QueuedLocked() < want)
-        DrainLocked(flowLimited_ ? std::max<size_t>(want, RoomLocked()) : SIZE_MAX, Taker::kOther);
+        DrainLocked(flowLimited_ ? std::max<size_t>(want, RoomLocked()) : SIZE_MAX, false);
       const uint32_t take = static_cast<uint32_t>(std::min<size_t>(want, QueuedLocked()));
       if (take) {
         std::memcpy(buf + got, queue_.data() + head_, take);
@@ -433,7 +415,6 @@ class LinuxComDevice final : public IComDevice {
       Consume(rxWakeFd_);
       if (rxAbortGen_ != abortGen) break;
     }
-    NoteRxLocked();
     if (got == 0 && dead_) ThrowErrno(deadErrno_, "read " + path_);
     return got;
   }
@@ -487,8 +468,7 @@ class LinuxComDevice final : public IComDevice {
 
   TComStat ClearCommError() override {
     std::lock_guard lk(mu_);
-    DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, Taker::kOther);
-    NoteRxLocked();
+    DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, false);
     TComStat st;
     st.InQue = Sat(QueuedLocked());
     if (dead_) {
@@ -552,7 +532,6 @@ class LinuxComDevice final : public IComDevice {
       head_ = 0;
       markState_ = 0;
       pending_ &= ~(ev::RXCHAR | ev::RXFLAG | ev::RX80FULL);
-      if (std::exchange(noted_, false)) Consume(rxNoteFd_);
       UpdateRx80Locked();
       KickLocked();
     }
@@ -586,13 +565,13 @@ class LinuxComDevice final : public IComDevice {
     } leave{this};
     SampleLocked();
     for (;;) {
-      if (const uint32_t got = pending_ & WaitMaskLocked()) {
+      if (const uint32_t got = pending_ & mask_) {
         pending_ &= ~got;
         return got;
       }
       if (dead_) ThrowErrno(deadErrno_, "event wait on " + path_);
-      const bool watchInput = !externalRx_ && (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) &&
-                              (!flowLimited_ || RoomLocked() > 0);
+      const bool watchInput =
+          (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) && (!flowLimited_ || RoomLocked() > 0);
       int timeout = -1;
       if ((modemOk_ && (mask_ & (ev::CTS | ev::DSR | ev::RLSD | ev::RING))) ||
           (icountOk_ && (mask_ & (ev::BREAK | ev::ERR | ev::RING))))
@@ -600,11 +579,9 @@ class LinuxComDevice final : public IComDevice {
       if (txPending_) timeout = MinTimeout(timeout, kTxSampleMs);
       lk.unlock();
       // POLLHUP and POLLERR are reported even when input is not watched.
-      // With the input watched elsewhere the device is left out altogether:
-      // an arrival wakes the watcher only (which reports a vanished device).
       pollfd p[3] = {{stopFd_, POLLIN, 0},
                      {kickFd_, POLLIN, 0},
-                     {externalRx_ ? -1 : fd_, static_cast<short>(watchInput ? POLLIN : 0), 0}};
+                     {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0}};
       int r = PollRetry(p, 3, timeout);
       const int pollErr = errno;
       lk.lock();
@@ -618,12 +595,12 @@ class LinuxComDevice final : public IComDevice {
       if (p[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         // Take what it still holds, then the device counts as gone: the
         // bytes are reported now, the loss at the next wait.
-        if (p[2].revents & POLLIN) DrainLocked(SIZE_MAX, Taker::kWait);
+        if (p[2].revents & POLLIN) DrainLocked(SIZE_MAX, true);
         MarkDeadLocked(EIO);
       } else if (p[2].revents & POLLIN) {
         // Bounded, so a far side writing faster than we drain cannot keep
         // the wait from reporting (or from seeing a stop request).
-        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), Taker::kWait);
+        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), true);
       }
       if (!dead_) SampleLocked();
     }
@@ -631,35 +608,7 @@ class LinuxComDevice final : public IComDevice {
 
   void CancelWait() override { Signal(stopFd_); }
 
-  std::vector<int> InputHandles() const override { return {fd_, rxNoteFd_}; }
-
-  bool WatchInput(bool on) override {
-    std::lock_guard lk(mu_);
-    if (on && (flowLimited_ || dead_)) return false;
-    if (externalRx_ == on) return true;
-    externalRx_ = on;
-    if (!on && std::exchange(noted_, false)) Consume(rxNoteFd_);
-    KickLocked();  // the wait looks at the device again (and reports what is pending), or stops looking
-    return true;
-  }
-
-  TInputTake TakeInput() override {
-    std::lock_guard lk(mu_);
-    if (std::exchange(noted_, false)) Consume(rxNoteFd_);
-    TInputTake t;
-    if (externalRx_) {
-      // Bounded like the wait's drain: a flood cannot hold the GUI thread here.
-      DrainLocked(flowLimited_ ? 0 : kWaitDrainBytes, Taker::kWatch);
-      t.RxChar = (pending_ & ev::RXCHAR) != 0;
-      pending_ &= ~ev::RXCHAR;
-      t.KeepWatching = !dead_;
-      if (dead_) externalRx_ = false;  // the wait reports the loss
-    }
-    t.InQue = Sat(QueuedLocked());
-    return t;
-  }
-
- private:
+private:
   static constexpr uint32_t kDefaultQueue = 4096;
   static constexpr int kSampleMs = 50;    // modem lines and line counters
   static constexpr int kTxSampleMs = 10;  // waiting for the transmitter to empty
@@ -681,20 +630,6 @@ class LinuxComDevice final : public IComDevice {
 
   void KickLocked() {
     if (waiters_ > 0) Signal(kickFd_);
-  }
-
-  // The events the wait reports: all of the mask, but EV_RXCHAR only while
-  // it has the input itself.
-  uint32_t WaitMaskLocked() const { return mask_ & ~(externalRx_ ? ev::RXCHAR : 0u); }
-
-  void NoteLocked() {
-    if (!std::exchange(noted_, true)) Signal(rxNoteFd_);
-  }
-
-  // Bytes queued by a Read or ClearCommError and not taken: the watcher
-  // announces them.
-  void NoteRxLocked() {
-    if (externalRx_ && (pending_ & ev::RXCHAR)) NoteLocked();
   }
 
   void TakeLocked(size_t k) {
@@ -736,11 +671,8 @@ class LinuxComDevice final : public IComDevice {
     queue_.push_back(static_cast<char>(c));
   }
 
-  // Who takes bytes from the kernel: the event wait (which needs no wake-up),
-  // the GUI thread's input watch, or anybody else (Read, ClearCommError).
-  enum class Taker { kWait, kWatch, kOther };
-
-  void IngestLocked(const unsigned char* p, size_t n, Taker taker) {
+  // fromWait: taken by the event wait itself, which needs no wake-up.
+  void IngestLocked(const unsigned char* p, size_t n, bool fromWait) {
     const size_t before = QueuedLocked();
     if (dsrSensitive_ && modemOk_ && !DsrOn()) return;  // ignored while DSR is off
     for (size_t i = 0; i < n; ++i) {
@@ -770,16 +702,14 @@ class LinuxComDevice final : public IComDevice {
       Raise(ev::RXCHAR);
       UpdateRx80Locked();
       if (readersWaiting_) Signal(rxWakeFd_);
-      // The wait hears of what it reports: everything, or with the input
-      // watched elsewhere only EV_RXFLAG and EV_RX80FULL.
-      if (taker != Taker::kWait && (!externalRx_ || (pending_ & WaitMaskLocked()))) KickLocked();
+      if (!fromWait) KickLocked();
     }
   }
 
   // Moves up to maxBytes from the kernel through the filter into the own
   // queue. A device found gone is marked dead (not thrown: what was queued
   // before stays readable); other failures throw.
-  void DrainLocked(size_t maxBytes, Taker taker) {
+  void DrainLocked(size_t maxBytes, bool fromWait) {
     if (dead_) return;
     unsigned char tmp[4096];
     size_t total = 0;
@@ -789,9 +719,9 @@ class LinuxComDevice final : public IComDevice {
       const ssize_t r = ::read(fd_, tmp, want);
       if (r > 0) {
         total += static_cast<size_t>(r);
-        IngestLocked(tmp, static_cast<size_t>(r), taker);
+        IngestLocked(tmp, static_cast<size_t>(r), fromWait);
         // A short read emptied the kernel's buffer: asking again would only
-        // cost a system call (later bytes wake the wait or the watcher).
+        // cost a system call (later bytes wake the wait).
         if (static_cast<size_t>(r) < want) return;
         continue;
       }
@@ -910,7 +840,6 @@ class LinuxComDevice final : public IComDevice {
   const int kickFd_;    // wakes the wait to look again (mask, queue, write)
   const int rxWakeFd_;  // wakes a blocked Read (bytes queued, abort, vanished)
   const int txWakeFd_;  // wakes a blocked Write (abort)
-  const int rxNoteFd_;  // tells the GUI thread's input watch of bytes queued by others
   bool modemOk_ = false, icountOk_ = false, lsrOk_ = false;
   bool rs485_ = false;  // SetCommState's own (GUI thread only)
 
@@ -938,8 +867,6 @@ class LinuxComDevice final : public IComDevice {
   uint32_t ceErrors_ = 0;
   bool dead_ = false;
   int deadErrno_ = 0;
-  bool externalRx_ = false;  // the input is watched by the GUI thread (WatchInput)
-  bool noted_ = false;       // rxNoteFd_ is signalled
 };
 
 }  // namespace
@@ -959,10 +886,10 @@ std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path) {
   try {
     MakeRaw(t);
     if (::tcsetattr(fd.get(), TCSANOW, &t) != 0) ThrowErrno(errno, "tcsetattr " + path);
-    FdGuard e0(MakeEventFd()), e1(MakeEventFd()), e2(MakeEventFd()), e3(MakeEventFd()), e4(MakeEventFd());
-    const int efd[5] = {e0.get(), e1.get(), e2.get(), e3.get(), e4.get()};
+    FdGuard e0(MakeEventFd()), e1(MakeEventFd()), e2(MakeEventFd()), e3(MakeEventFd());
+    const int efd[4] = {e0.get(), e1.get(), e2.get(), e3.get()};
     auto dev = std::make_unique<LinuxComDevice>(fd.get(), path, efd);
-    fd.release(); e0.release(); e1.release(); e2.release(); e3.release(); e4.release();
+    fd.release(); e0.release(); e1.release(); e2.release(); e3.release();
     return dev;
   } catch (...) {
     ::ioctl(fd.get(), TIOCNXCL);

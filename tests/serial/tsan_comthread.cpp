@@ -81,37 +81,6 @@ TEST(HandOver, ACloseFromInsideTheRunningJobReleasesTheEventThread) {
   EXPECT_TRUE(sawCancel);
 }
 
-TEST(HandOver, AJobHandedOverWhileHeldWaitsForTheReleaseAndACloseWhileHeldDropsIt) {
-  Watchdog dog("hand-over hold");
-  HandOverRig rig;
-  std::atomic<int> runs = 0;
-  std::atomic<bool> stop = false;
-  std::thread events([&] {
-    rig.h->Deliver([&] { ++runs; });
-    rig.h->Deliver([&] { ++runs; });  // released by the close below, never run
-    while (!stop) std::this_thread::yield();
-    rig.h->MarkFinished();
-  });
-  rig.h->Hold();  // the GUI side runs a notification of its own
-  ASSERT_TRUE(rig.gui.WaitPosted(1));
-  rig.gui.RunAll();  // the queued call finds the job held back
-  EXPECT_EQ(runs, 0);
-  rig.h->Release();  // posts it again
-  ASSERT_TRUE(rig.gui.RunOne());
-  EXPECT_EQ(runs, 1);
-
-  ASSERT_TRUE(rig.gui.WaitPosted(2));
-  rig.h->Hold();
-  stop = true;
-  rig.h->WaitFinished();  // closed from inside the held notification
-  events.join();
-  rig.gui.RunAll();
-  rig.h->Release();
-  rig.gui.RunAll();
-  EXPECT_EQ(runs, 1);
-  EXPECT_TRUE(rig.h->Cancelled());
-}
-
 TEST(HandOver, AThrowingJobIsReportedAndTheEventThreadGoesOn) {
   Watchdog dog("hand-over exception");
   std::atomic<int> reported = 0;

@@ -174,49 +174,4 @@ TEST_F(LinuxDevThreadsTest, FloodArrivesCompleteInOrderWhileWaitAndReadsOverlap)
   EXPECT_TRUE(got == expected);
 }
 
-// The GUI thread watching the input while the event thread waits for the
-// event character: every byte arrives once and in order, the watch is told
-// of each arrival, and the wait of every event character's.
-TEST_F(LinuxDevThreadsTest, WatchedFloodArrivesCompleteWhileTheWaitReportsTheRest) {
-  TDCB d = ProgramDcb();
-  d.EvtChar = '\n';
-  dev_->SetCommState(d);
-  dev_->SetCommMask(ev::RXCHAR | ev::RXFLAG);
-  ASSERT_TRUE(dev_->WatchInput(true));
-  std::string sent;
-  for (int i = 0; i < 128 * 1024; ++i) sent += i % 100 == 99 ? '\n' : static_cast<char>('a' + i % 23);
-  std::atomic<int> flags = 0;
-  std::atomic<bool> sawRxChar = false;
-  std::thread waiter([&] {
-    while (uint32_t e = dev_->WaitCommEvent()) {
-      if (e & ev::RXFLAG) ++flags;
-      if (e & ev::RXCHAR) sawRxChar = true;
-    }
-  });
-  std::thread farSide([&] {
-    for (size_t off = 0; off < sent.size();) {
-      ssize_t n = ::write(master_, sent.data() + off, std::min<size_t>(4096, sent.size() - off));
-      if (n > 0) off += n;
-    }
-  });
-  const std::vector<int> handles = dev_->InputHandles();
-  std::string got;
-  const auto deadline = Clock::now() + 20s;
-  while (got.size() < sent.size() && Clock::now() < deadline) {
-    pollfd p[2] = {{handles[0], POLLIN, 0}, {handles[1], POLLIN, 0}};
-    ::poll(p, 2, 50);
-    const TInputTake t = dev_->TakeInput();
-    ASSERT_TRUE(t.KeepWatching);
-    if (!t.RxChar) continue;
-    std::string chunk(t.InQue, '\0');
-    got.append(chunk.data(), dev_->Read(chunk.data(), t.InQue));
-  }
-  farSide.join();
-  dev_->CancelWait();
-  waiter.join();
-  EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
-  EXPECT_GT(flags, 0);
-  EXPECT_FALSE(sawRxChar);
-}
-
 }  // namespace
