@@ -10,7 +10,10 @@
 #include <system_error>
 #include <utility>
 
+#include "serial/ComNotifyWindow.h"
 #include "serial/ComThread.h"
+
+static_assert(TCustomComPort::PortEventMessage == kPortEventMessage);
 
 namespace {
 
@@ -67,14 +70,15 @@ void TCustomComPort::OpenPort() {
   }
   if (!events_.Empty()) {
     if (syncMethod_ == smWindowSync) {
-      notifyWindow_ = std::make_unique<TComNotifyWindow>(this);
+      notifyWindow_ = std::make_unique<TComNotifyWindow>([this](TComEvent e) { DispatchEvent(e); });
       QCoreApplication* app = QCoreApplication::instance();
       if (app && app->thread() != QThread::currentThread()) notifyWindow_->moveToThread(app->thread());
     }
     TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster();
     if (guiPoster_)
       poster = [gui = guiPoster_](std::shared_ptr<TComHandOver> h) { gui([h] { h->RunPending(); }); };
-    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get(), poster);
+    thread_ = std::make_unique<TComThread>([this](TComEvent e) { DispatchEvent(e); }, device_, events_, syncMethod_,
+                                           notifyWindow_.get(), poster);
   }
   FireAfterOpen();
   FireCTSChange(LineSignals().Contains(sigCTS));
@@ -383,16 +387,3 @@ void TCustomComPort::FireDSRChange(bool OnOff) { if (OnDSRChange) OnDSRChange(th
 void TCustomComPort::FireError(TComErrors Errors) { if (OnError) OnError(this, Errors); }
 void TCustomComPort::FireRLSDChange(bool OnOff) { if (OnRLSDChange) OnRLSDChange(this, OnOff); }
 void TCustomComPort::FireRx80Full() { if (OnRx80Full) OnRx80Full(this); }
-
-intptr_t TComNotifyWindow::WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
-  (void)lParam;
-  if (message != static_cast<unsigned>(TCustomComPort::PortEventMessage)) return 0;  // the default answer
-  if (wParam > 0xFFFFFFFFu) return 0;
-  const TComEvents events = MaskToEvents(static_cast<uint32_t>(wParam));
-  // Exactly one of the ten flags; anything else is ignored.
-  if (events.Empty() || EventsToMask(events) != wParam || (events.ToBits() & (events.ToBits() - 1)) != 0) return 0;
-  TCustomComPort* port = port_;
-  for (TComEvent e : TComThread::kDispatchOrder)
-    if (events.Contains(e)) port->DispatchEvent(e);  // the last thing touched: a handler may close the port
-  return 0;
-}

@@ -13,6 +13,7 @@
 #include "FakeComDevice.h"
 #include "QtPump.h"
 #include "Watchdog.h"
+#include "serial/ComNotifyWindow.h"
 #include "serial/ComPort.h"
 
 using Strings = std::vector<std::string>;

@@ -10,7 +10,7 @@
 #include "GuiQueue.h"
 #include "Watchdog.h"
 #include "serial/ComPort.h"
-#include "serial/ComThread.h"
+#include "serial/ComHandOver.h"
 
 using namespace std::chrono_literals;
 
