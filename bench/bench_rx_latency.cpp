@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 namespace {
 

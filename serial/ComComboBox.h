@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "serial/ComPort.h"
-#include "serial/PortNames.h"
+#include "portmap/PortNames.h"
 
 // Which setting a selector offers.
 enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };

@@ -145,7 +145,7 @@ class IComDevice {
 // Opens a device by its COM name ("COM3"), exclusively. Throws ComOsError.
 using TComDeviceOpener = std::function<std::unique_ptr<IComDevice>(const std::string& portName)>;
 
-// The Linux device layer: resolves the COM name (serial/PortNames.h) and
+// The Linux device layer: resolves the COM name (portmap/PortNames.h) and
 // opens the device file it stands for.
 std::unique_ptr<IComDevice> OpenLinuxComDevice(const std::string& portName);
 // The same for a device path, for tools and tests.

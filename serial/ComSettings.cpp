@@ -3,9 +3,9 @@
 #include "serial/ComSettings.h"
 
 #include <cctype>
-#include <charconv>
 #include <iterator>
 
+#include "portmap/ComName.h"
 #include "serial/ComDevice.h"
 
 namespace {
@@ -54,18 +54,7 @@ TParityBits TextToParity(const std::string& text) { return FromText(text, kParit
 std::string FlowControlToText(TFlowControl value) { return ToText(value, kFlowTexts); }
 TFlowControl TextToFlowControl(const std::string& text) { return FromText(text, kFlowTexts, fcCustom); }
 
-std::string NormalizePortName(const std::string& text) {
-  std::string rest = text;
-  if (Upper(text.substr(0, 3)) == "COM") rest = text.substr(3);
-  int number = 1;
-  const char* first = rest.data();
-  const char* last = rest.data() + rest.size();
-  if (first != last && *first == '+') ++first;  // "+3" parses as a decimal integer too
-  auto [ptr, ec] = std::from_chars(first, last, number);
-  if (ec != std::errc() || ptr != last || first == last) number = 1;
-  if (number < 1 || number > 16) number = 1;
-  return "COM" + std::to_string(number);
-}
+std::string NormalizePortName(const std::string& text) { return serial::ComName(serial::ComNumberOf(text)); }
 
 uint32_t EventsToMask(TComEvents events) {
   uint32_t mask = 0;

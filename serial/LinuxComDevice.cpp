@@ -97,7 +97,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "serial/PortNames.h"
+#include "portmap/PortNames.h"
 
 #if defined(TCGETS2) && defined(TCSETS2)
 // The kernel's termios with free speeds, for rates without a B-constant

@@ -12,7 +12,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 #include "sim/Receiver.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "params/Parametry.h"
 #include "serial/ComComboBox.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "QtPump.h"
 #include "Watchdog.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 using namespace std::chrono_literals;
 

@@ -2,7 +2,7 @@
 // side sees them, the input filter, timeouts, exclusive open, events.
 #include "LinuxDevPty.h"
 #include "PtyHelper.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

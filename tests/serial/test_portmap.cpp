@@ -1,4 +1,4 @@
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,19 +12,7 @@ namespace serial {
 
 namespace {
 
-fs::path EntryPath(int number) { return PortMapDir() / ("COM" + std::to_string(number)); }
-
-// "COM7" -> 7; anything else -> 0.
-int NumberOfEntry(const std::string& name) {
-  if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0) return 0;
-  int n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    n = n * 10 + (name[i] - '0');
-  }
-  if (name[3] == '0') return 0;
-  return (n >= 1 && n <= kMaxPortNumber) ? n : 0;
-}
+fs::path EntryPath(int number) { return PortMapDir() / ComName(number); }
 
 void MakeDir() {
   std::error_code ec;
@@ -52,7 +40,7 @@ std::map<int, fs::path> PortMapEntries() {
   fs::directory_iterator it(PortMapDir(), ec);
   if (ec) return out;
   for (const auto& e : it) {
-    const int n = NumberOfEntry(e.path().filename().string());
+    const int n = ExactComNumber(e.path().filename().string());
     if (n == 0) continue;
     std::error_code lec;
     if (fs::is_symlink(e.symlink_status(lec))) {

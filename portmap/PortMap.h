@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <map>
 
-namespace serial {
+#include "portmap/ComName.h"
 
-inline constexpr int kMaxPortNumber = 16;
+namespace serial {
 
 // $XDG_CONFIG_HOME/zov-q5r/ports, or ~/.config/zov-q5r/ports when
 // XDG_CONFIG_HOME is unset or empty.
