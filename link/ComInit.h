@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "app/Form.h"
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 
 class TComInit : public TForm {
  public:

@@ -15,7 +15,7 @@
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 #include "serial/ComPort.h"
 #include "portmap/PortMap.h"
 

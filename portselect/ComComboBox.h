@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/ComPort.h"
 #include "portmap/PortNames.h"
+#include "serial/ComPort.h"
 
 // Which setting a selector offers.
 enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };
