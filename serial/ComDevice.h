@@ -4,7 +4,7 @@
 // after the Windows communications API the component was designed around
 // (device control block, COMMTIMEOUTS, ClearCommError, modem status, purge,
 // event mask and event wait). Two implementations: the Linux one on termios
-// (LinuxComDevice.cpp) and a recording fake for the tests.
+// (serial/LinuxComDevice.h) and a recording fake for the tests.
 //
 // Every operation that fails throws ComOsError, carrying the Windows-style
 // error code the component puts into its messages and the errno behind it.
@@ -15,7 +15,7 @@
 #include <string>
 
 // Windows error codes the Linux layer reports (errno -> code table in
-// LinuxComDevice.cpp).
+// ComDevice.cpp).
 namespace winerr {
 inline constexpr int kFileNotFound = 2;        // ENOENT, ENODEV, ENXIO, no such COM name
 inline constexpr int kAccessDenied = 5;        // EACCES, EPERM
@@ -30,7 +30,7 @@ inline constexpr int kGenFailure = 31;         // anything else
 }  // namespace winerr
 
 // The Windows-style code for an errno (table beside its definition in
-// LinuxComDevice.cpp). Every place that turns an errno into a code uses it.
+// ComDevice.cpp). Every place that turns an errno into a code uses it.
 int WinCodeFromErrno(int sysErrno);
 
 class ComOsError : public std::runtime_error {
@@ -44,6 +44,9 @@ class ComOsError : public std::runtime_error {
   int winCode_;
   int sysErrno_;
 };
+
+// Throws ComOsError for an errno, with what failed and the system's words.
+[[noreturn]] void ThrowOsError(int sysErrno, const std::string& what);
 
 // Device control block, field for field as the component fills it.
 struct TDCB {
@@ -145,8 +148,3 @@ class IComDevice {
 // Opens a device by its COM name ("COM3"), exclusively. Throws ComOsError.
 using TComDeviceOpener = std::function<std::unique_ptr<IComDevice>(const std::string& portName)>;
 
-// The Linux device layer: resolves the COM name (portmap/PortNames.h) and
-// opens the device file it stands for.
-std::unique_ptr<IComDevice> OpenLinuxComDevice(const std::string& portName);
-// The same for a device path, for tools and tests.
-std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path);

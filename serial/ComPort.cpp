@@ -12,6 +12,7 @@
 
 #include "serial/ComNotifyWindow.h"
 #include "serial/ComThread.h"
+#include "serial/LinuxComDevice.h"
 
 static_assert(TCustomComPort::PortEventMessage == kPortEventMessage);
 

@@ -87,15 +87,27 @@ TEST_F(LinuxDevTest, ParityStopBitsAndFlowControl) {
   EXPECT_EQ(CodeOf([&] { dev_->SetCommState(bad); }), 87);
 }
 
-TEST_F(LinuxDevTest, RateWithoutSpeedConstantIsSetExactly) {
+TEST_F(LinuxDevTest, RatesWithoutSpeedConstantAreSetExactlyAndLeaveNothingBehind) {
+  auto speeds = [&] {
+    termios2 t2{};
+    EXPECT_EQ(::ioctl(master_, TCGETS2, &t2), 0);
+    return std::pair<speed_t, speed_t>(t2.c_ispeed, t2.c_ospeed);
+  };
+  // A free speed with the error marks: the line takes both in one step, and
+  // the filter reads the line's marks (a real 0xFF comes doubled).
   TDCB d = ProgramDcb();
   d.BaudRate = 14400;
+  d.Flags |= dcb::fParity | dcb::fErrorChar;
+  d.ErrorChar = '?';
   dev_->SetCommState(d);
-  // Read back through the kernel's free-speed record.
-  termios2 t2{};
-  ASSERT_EQ(::ioctl(master_, TCGETS2, &t2), 0);
-  EXPECT_EQ(t2.c_ospeed, 14400u);
-  EXPECT_EQ(t2.c_ispeed, 14400u);
+  EXPECT_EQ(speeds(), std::make_pair(speed_t{14400}, speed_t{14400}));
+  EXPECT_TRUE(FarSide().c_iflag & PARMRK);
+  Send("a\xFF" "b");
+  EXPECT_EQ(ReadBlocking(3), "a\xFF" "b");
+  // Back to a rate with a constant: the input follows the output again
+  // rather than staying at the free speed.
+  dev_->SetCommState(ProgramDcb());
+  EXPECT_EQ(speeds(), std::make_pair(speed_t{9600}, speed_t{9600}));
 }
 
 TEST_F(LinuxDevTest, DiscardNullDropsEveryNulAndOnlyThen) {
@@ -113,43 +125,38 @@ TEST_F(LinuxDevTest, DiscardNullDropsEveryNulAndOnlyThen) {
   EXPECT_EQ(ReadBlocking(4), std::string("\0a\0b", 4));
 }
 
+// Reads that must not wait are caught by the test's watchdog if they do
+// (nothing else would end them); no wall-clock bound that a slow machine
+// could break.
 TEST_F(LinuxDevTest, ReadNeverBlocksWithProgramTimeouts) {
   char buf[10];
-  auto t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 0u);
-  EXPECT_LT(Clock::now() - t0, 100ms);
 
   dev_->SetCommMask(ev::RXCHAR);
   Send("xyz");
   EXPECT_EQ(dev_->WaitCommEvent(), ev::RXCHAR);
   EXPECT_EQ(dev_->ClearCommError().InQue, 3u);
-  t0 = Clock::now();
   ASSERT_EQ(dev_->Read(buf, 10), 3u);
-  EXPECT_LT(Clock::now() - t0, 100ms);
   EXPECT_EQ(std::string(buf, 3), "xyz");
 
-  // A total timeout bounds a read that gets nothing.
+  // A total timeout bounds a read that gets nothing, and not too early.
   dev_->SetCommTimeouts({0, 0, 200, 0, 0});
-  t0 = Clock::now();
+  auto t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 0u);
-  EXPECT_GT(Clock::now() - t0, 150ms);
-  EXPECT_LT(Clock::now() - t0, 2s);
+  EXPECT_GE(Clock::now() - t0, 200ms);
 
   // An interval alone: the read ends when the line falls silent.
   dev_->SetCommTimeouts({50, 0, 0, 0, 0});
   Send("ab");
-  t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 2u);
-  EXPECT_LT(Clock::now() - t0, 2s);
-  // Interval and multiplier MAXDWORD: the first bytes end the read.
-  dev_->SetCommTimeouts({kMaxDword, kMaxDword, 5000, 0, 0});
+  // Interval and multiplier MAXDWORD: the first bytes end the read, long
+  // before the constant (a minute) would.
+  dev_->SetCommTimeouts({kMaxDword, kMaxDword, 60000, 0, 0});
   auto later = std::async(std::launch::async, [&] {
     std::this_thread::sleep_for(50ms);
     Send("q");
   });
-  t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 1u);
-  EXPECT_LT(Clock::now() - t0, 2s);
   later.get();
   // Totals as large as they go (MAXDWORD x n) are no limit, not an overflow.
   dev_->SetCommTimeouts({0, kMaxDword, kMaxDword, kMaxDword, kMaxDword});
