@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -200,20 +201,25 @@ void TCustomComPort::SetPort(const std::string& value) {
 TDCB TCustomComPort::DeviceControlBlock() const {
   TDCB d;
   d.DCBlength = 28;
-  d.BaudRate = baudRate_ == brCustom ? static_cast<uint32_t>(customBaudRate_) : kBaudRates[baudRate_];
+  // A TBaudRate outside the table (only a cast makes one) is no rate: the
+  // device refuses 0 (EComPort 7, code 87) instead of reading past the table.
+  if (baudRate_ == brCustom)
+    d.BaudRate = static_cast<uint32_t>(customBaudRate_);
+  else
+    d.BaudRate = baudRate_ < std::size(kBaudRates) ? kBaudRates[baudRate_] : 0;
   const bool errorChar = parity_.Check() && parity_.Replace();
   uint32_t f = dcb::fBinary;
   if (parity_.Check()) f |= dcb::fParity;
   if (flowControl_.OutCTSFlow()) f |= dcb::fOutxCtsFlow;
   if (flowControl_.OutDSRFlow()) f |= dcb::fOutxDsrFlow;
-  f |= static_cast<uint32_t>(flowControl_.ControlDTR()) << dcb::fDtrControlShift;
+  f |= (static_cast<uint32_t>(flowControl_.ControlDTR()) & 3) << dcb::fDtrControlShift;  // two bits, no more
   if (flowControl_.DSRSensitivity()) f |= dcb::fDsrSensitivity;
   if (flowControl_.TxContinueOnXoff()) f |= dcb::fTXContinueOnXoff;
   if (flowControl_.XonXoffOut()) f |= dcb::fOutX;
   if (flowControl_.XonXoffIn()) f |= dcb::fInX;
   if (errorChar) f |= dcb::fErrorChar;
   if (discardNull_) f |= dcb::fNull;
-  f |= static_cast<uint32_t>(flowControl_.ControlRTS()) << dcb::fRtsControlShift;
+  f |= (static_cast<uint32_t>(flowControl_.ControlRTS()) & 3) << dcb::fRtsControlShift;
   d.Flags = f;
   d.XonLim = d.XoffLim = static_cast<uint16_t>(buffer_.InputSize() / 4);
   d.ByteSize = static_cast<uint8_t>(5 + dataBits_);

@@ -137,6 +137,15 @@ TEST_F(PortTest, DeviceControlBlockFollowsEverySetting) {
   EXPECT_EQ(port.DeviceControlBlock().BaudRate, 256000u);
   port.SetBaudRate(br110);
   EXPECT_EQ(port.DeviceControlBlock().BaudRate, 110u);
+  // Values outside their enumerations (casts) neither read past the rate
+  // table nor spill into neighbouring flags: the rate becomes 0, which the
+  // device refuses.
+  port.SetBaudRate(static_cast<TBaudRate>(200));
+  port.FlowControl().SetDSRSensitivity(false);
+  port.FlowControl().SetControlDTR(static_cast<TDTRFlowControl>(6));
+  d = port.DeviceControlBlock();
+  EXPECT_EQ(d.BaudRate, 0u);
+  EXPECT_EQ(d.Flags & dcb::fDsrSensitivity, 0u);
 
   port.Timeouts().SetReadTotalConstant(-1);
   port.Timeouts().SetWriteTotalMultiplier(7);
