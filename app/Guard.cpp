@@ -66,6 +66,7 @@ QString ErrorBoxText(std::exception_ptr error) {
 }
 
 void ShowErrorBox(std::exception_ptr error) {
+  if (IsAlreadyReported(error)) return;  // one pulled adapter, one message
   const QString text = ErrorBoxText(error);
   if (!qApp) {  // no box without an application: the message goes to stderr, never nowhere
     std::fprintf(stderr, "zov-q5r: %s\n", text.toLocal8Bit().constData());

@@ -58,7 +58,19 @@ void SetApplicationErrorHandler(std::function<void(std::exception_ptr)> handler)
   g_errorSink = std::move(handler);
 }
 
+bool IsAlreadyReported(const std::exception_ptr& error) {
+  if (!error) return false;
+  try {
+    std::rethrow_exception(error);
+  } catch (const EComPort& e) {
+    return e.AlreadyReported();
+  } catch (...) {
+    return false;
+  }
+}
+
 void ShowApplicationError(std::exception_ptr error) {
+  if (IsAlreadyReported(error)) return;
   std::function<void(std::exception_ptr)> sink;
   {
     std::lock_guard lock(g_errorSinkMutex);

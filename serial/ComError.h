@@ -20,15 +20,26 @@ class EComPort : public std::runtime_error {
   // The table text of a code 1..21; "" for any other.
   static std::string MessageText(int portErrorCode);
 
+  // The user has already been told of this failure (a lost device reported
+  // by the event thread): its caller gets it as always, displays skip it.
+  bool AlreadyReported() const { return alreadyReported_; }
+  void MarkAlreadyReported() { alreadyReported_ = true; }
+
  private:
   int portErrorCode_;
   int osErrorCode_;
   int errno_;
+  bool alreadyReported_ = false;
 };
+
+// Whether error is an EComPort the user has already been told of; an error
+// display shows nothing for it.
+bool IsAlreadyReported(const std::exception_ptr& error);
 
 // The application's standard error display. An exception thrown by a
 // notification handler (or a dispatch query) while the port delivers on the
-// GUI thread is caught there and handed to this sink; the app installs its
-// error box at start. Default: the message on stderr. Thread-safe to set.
+// GUI thread is caught there and handed to this sink (unless it is already
+// reported); the app installs its error box at start. Default: the message
+// on stderr. Thread-safe to set.
 void SetApplicationErrorHandler(std::function<void(std::exception_ptr)> handler);
 void ShowApplicationError(std::exception_ptr error);

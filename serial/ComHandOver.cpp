@@ -108,11 +108,15 @@ bool TComHandOver::Cancelled() const {
   return cancelled_;
 }
 
-void PostApplicationError(std::exception_ptr error) {
+void PostToGuiThread(std::function<void()> job) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) {
-    ShowApplicationError(error);
+    job();
     return;
   }
-  QMetaObject::invokeMethod(app, [error] { ShowApplicationError(error); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(app, std::move(job), Qt::QueuedConnection);
+}
+
+void PostApplicationError(std::exception_ptr error) {
+  PostToGuiThread([error] { ShowApplicationError(error); });
 }

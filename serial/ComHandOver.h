@@ -62,6 +62,10 @@ class TComHandOver : public std::enable_shared_from_this<TComHandOver> {
   bool finished_ = false;
 };
 
+// Runs job on the GUI thread without waiting for it (at once when there is
+// no application object).
+void PostToGuiThread(std::function<void()> job);
+
 // Shows an error through ShowApplicationError on the GUI thread, without
-// waiting for it (at once when there is no application object).
+// waiting for it.
 void PostApplicationError(std::exception_ptr error);

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "serial/ComLossReport.h"
 #include "serial/ComNotifyWindow.h"
 #include "serial/ComThread.h"
 #include "serial/LinuxComDevice.h"
@@ -21,16 +22,6 @@ namespace {
 
 std::mutex g_openerMutex;
 TComDeviceOpener g_defaultOpener;
-
-// Runs a device operation; a ComOsError becomes EComPort with the given code.
-template <typename F>
-auto Checked(int portErrorCode, F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const ComOsError& e) {
-    throw EComPort(portErrorCode, e.WinCode(), e.SysErrno());
-  }
-}
 
 constexpr uint32_t kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                    14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -53,6 +44,7 @@ TCustomComPort::~TCustomComPort() {
   StopEventThread();
   CloseDevice();
   connected_ = false;
+  if (loss_) loss_->PortClosed();
 }
 
 // ---------------------------------------------------------------------------
@@ -63,6 +55,7 @@ void TCustomComPort::OpenPort() {
   FireBeforeOpen();
   OpenDevice();
   connected_ = true;
+  loss_ = std::make_shared<TComLossReport>();
   try {
     ConfigureDevice();
   } catch (...) {
@@ -80,7 +73,7 @@ void TCustomComPort::OpenPort() {
     if (guiPoster_)
       poster = [gui = guiPoster_](std::shared_ptr<TComHandOver> h) { gui([h] { h->RunPending(); }); };
     thread_ = std::make_unique<TComThread>([this](TComEvent e) { DispatchEvent(e); }, device_, events_, syncMethod_,
-                                           notifyWindow_.get(), poster);
+                                           notifyWindow_.get(), poster, loss_);
   }
   FireAfterOpen();
   FireCTSChange(LineSignals().Contains(sigCTS));
@@ -103,6 +96,7 @@ void TCustomComPort::ClosePort() {
   StopEventThread();
   CloseDevice();
   connected_ = false;
+  loss_->PortClosed();  // a report of its wait still on its way is dropped
   FireAfterClose();
 }
 
@@ -158,6 +152,20 @@ void TCustomComPort::SetDeviceOpener(TComDeviceOpener opener) { opener_ = std::m
 void TCustomComPort::SetDefaultDeviceOpener(TComDeviceOpener opener) {
   std::lock_guard lock(g_openerMutex);
   g_defaultOpener = std::move(opener);
+}
+
+void TCustomComPort::RaiseOsError(EComPort error) const {
+  if (loss_) loss_->CallerFailed(error);
+  throw error;
+}
+
+template <typename F>
+auto TCustomComPort::Checked(int portErrorCode, F&& f) const -> decltype(f()) {
+  try {
+    return f();
+  } catch (const ComOsError& e) {
+    RaiseOsError(EComPort(portErrorCode, e.WinCode(), e.SysErrno()));
+  }
 }
 
 std::shared_ptr<IComDevice> TCustomComPort::DeviceOrThrow(int portErrorCode) const {
@@ -274,8 +282,8 @@ void TCustomComPort::FreePendingIo(TPendingIo* record) { delete record; }
 int TCustomComPort::WaitForOperation(TPendingIo* record) {
   if (!record) throw EComPort(4);
   const int code = record->Kind == ioWrite ? 2 : 3;
-  if (record->OsErrorCode != 0) throw EComPort(code, record->OsErrorCode, record->SysErrno);
-  if (!record->Finished) throw EComPort(code, 996 /* ERROR_IO_INCOMPLETE */, 0);
+  if (record->OsErrorCode != 0) RaiseOsError(EComPort(code, record->OsErrorCode, record->SysErrno));
+  if (!record->Finished) RaiseOsError(EComPort(code, 996 /* ERROR_IO_INCOMPLETE */, 0));
   return record->Transferred > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(record->Transferred);
 }
 

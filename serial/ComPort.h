@@ -37,6 +37,7 @@ struct TPendingIo {
 
 class TComThread;
 class TComNotifyWindow;
+class TComLossReport;
 
 // ---------------------------------------------------------------------------
 // The port.
@@ -164,6 +165,13 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   void DispatchEvent(TComEvent event);
   void StopEventThread();
   std::shared_ptr<IComDevice> DeviceOrThrow(int portErrorCode) const;
+  // Every error with an OS code that an operation raises to its caller
+  // passes here (one lost device, one message: serial/ComLossReport.h).
+  [[noreturn]] void RaiseOsError(EComPort error) const;
+  // Runs a device operation; its ComOsError is raised as EComPort with
+  // portErrorCode.
+  template <typename F>
+  auto Checked(int portErrorCode, F&& f) const -> decltype(f());
   void SetLineSetting(auto& field, auto value);
 
   bool connected_ = false;
@@ -187,6 +195,7 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   std::shared_ptr<IComDevice> device_;
   std::unique_ptr<TComThread> thread_;
   std::unique_ptr<TComNotifyWindow> notifyWindow_;
+  std::shared_ptr<TComLossReport> loss_;  // of the current (or last) open
 };
 
 // The port as the program places it: every setting published.

@@ -1,12 +1,14 @@
 #include "serial/ComThread.h"
 
 #include "serial/ComError.h"
+#include "serial/ComLossReport.h"
 #include "serial/ComNotifyWindow.h"
 
 TComThread::TComThread(std::function<void(TComEvent)> dispatch, std::shared_ptr<IComDevice> device,
                        TComEvents events, TSyncMethod syncMethod, TComNotifyWindow* notifyWindow,
-                       TComHandOver::TPoster poster)
+                       TComHandOver::TPoster poster, std::shared_ptr<TComLossReport> loss)
     : state_(std::make_shared<TComThreadState>()) {
+  state_->loss = std::move(loss);
   state_->dispatch = std::move(dispatch);
   state_->device = std::move(device);
   state_->handOver = std::make_shared<TComHandOver>(std::move(poster));
@@ -54,8 +56,13 @@ void TComThread::Execute(std::shared_ptr<TComThreadState> s) {
       mask = s->device->WaitCommEvent();
     } catch (const ComOsError& e) {
       // The device failed or vanished: stop waiting (never spin on it) and
-      // tell the user, unless the port is being closed anyway.
-      if (!s->stop) PostApplicationError(std::make_exception_ptr(EComPort(21, e.WinCode(), e.SysErrno())));
+      // tell the user, unless the port is being closed anyway, or a caller
+      // has met the loss first.
+      if (!s->stop) {
+        PostToGuiThread([loss = s->loss, report = EComPort(21, e.WinCode(), e.SysErrno())] {
+          if (!loss || loss->TakeWaitReport(report)) ShowApplicationError(std::make_exception_ptr(report));
+        });
+      }
       break;
     } catch (...) {
       if (!s->stop) PostApplicationError(std::current_exception());

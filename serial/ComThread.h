@@ -11,6 +11,7 @@
 #include "serial/ComHandOver.h"
 #include "serial/ComSettings.h"
 
+class TComLossReport;
 class TComNotifyWindow;
 
 // What the running thread shares with the port; kept alive by the thread
@@ -25,6 +26,7 @@ struct TComThreadState {
   TComNotifyWindow* notifyWindow = nullptr;  // smWindowSync only
   TComEvents events;
   TSyncMethod syncMethod = smThreadSync;
+  std::shared_ptr<TComLossReport> loss;  // a failed wait is reported through it
   std::atomic<bool> stop{false};
 };
 
@@ -33,8 +35,8 @@ class TComThread {
   // Sets the device's event mask from events on the calling thread (a
   // failure is not examined), then starts waiting.
   TComThread(std::function<void(TComEvent)> dispatch, std::shared_ptr<IComDevice> device, TComEvents events,
-             TSyncMethod syncMethod, TComNotifyWindow* notifyWindow,
-             TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster());
+             TSyncMethod syncMethod, TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster,
+             std::shared_ptr<TComLossReport> loss);
   ~TComThread();  // RequestStop, then WaitFor
   TComThread(const TComThread&) = delete;
   TComThread& operator=(const TComThread&) = delete;

@@ -291,7 +291,10 @@ class LinuxComDevice final : public IComDevice {
     }
     std::lock_guard lk(mu_);
     if (failure) {
-      if (Vanished(failure)) MarkDeadLocked(failure);
+      if (Vanished(failure)) {
+        MarkDeadLocked(failure);
+        failure = deadErrno_;  // one loss, one reason: what every later call reports too
+      }
       ThrowOsError(failure, "write " + path_);
     }
     if (done > 0) {

@@ -5,6 +5,7 @@
 
 #include <QThread>
 
+#include "ErrorSink.h"
 #include "FakeComDevice.h"
 #include "QtPump.h"
 #include "serial/ComPort.h"
@@ -451,23 +452,15 @@ TEST_F(PortTest, ConnectedRunsTheSequencesAndDestructionClosesAnOpenPort) {
 }
 
 TEST_F(PortTest, DestroyingAPortWhoseAbortFailsStillStopsAndClosesEverything) {
-  std::vector<std::string> shown;
-  SetApplicationErrorHandler([&](std::exception_ptr e) {
-    try {
-      std::rethrow_exception(e);
-    } catch (const std::exception& x) {
-      shown.push_back(x.what());
-    }
-  });
+  ErrorSink shown;
   {
     TComPort other;
     other.SetDeviceOpener(line->Opener());
     other.OpenPort();
     line->Fail("PurgeComm", winerr::kGenFailure);
   }
-  SetApplicationErrorHandler(nullptr);
   EXPECT_FALSE(line->IsOpen());
-  EXPECT_EQ(shown, Strings{"PurgeComm function failed (win error code: 31)"});
+  EXPECT_EQ(shown.Texts(), Strings{"PurgeComm function failed (win error code: 31)"});
 }
 
 TEST_F(PortTest, TheDefaultOpenerCanBeReplacedForEveryPort) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "ErrorSink.h"
 #include "FakeComDevice.h"
 #include "GuiQueue.h"
 #include "Watchdog.h"
@@ -83,8 +84,7 @@ TEST(HandOver, ACloseFromInsideTheRunningJobReleasesTheEventThread) {
 
 TEST(HandOver, AThrowingJobIsReportedAndTheEventThreadGoesOn) {
   Watchdog dog("hand-over exception");
-  std::atomic<int> reported = 0;
-  SetApplicationErrorHandler([&](std::exception_ptr) { ++reported; });
+  ErrorSink sink;
   HandOverRig rig;
   std::thread events([&] {
     rig.h->Deliver([] { throw std::runtime_error("x"); });
@@ -94,8 +94,7 @@ TEST(HandOver, AThrowingJobIsReportedAndTheEventThreadGoesOn) {
   ASSERT_TRUE(rig.gui.RunOne());
   ASSERT_TRUE(rig.gui.RunOne());
   events.join();
-  SetApplicationErrorHandler(nullptr);
-  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"x"});
 }
 
 TEST(PortThreads, ThreadSyncOnAPlainGuiThreadDeliversInOrderAndClosesCleanly) {
