@@ -4,9 +4,12 @@
 
 #include <QApplication>
 
+#include "Watchdog.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  TestWatchdog::Install();
   return RUN_ALL_TESTS();
 }

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "Watchdog.h"
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  TestWatchdog::Install();
   return RUN_ALL_TESTS();
 }

@@ -215,7 +215,7 @@ TEST_F(LinuxDevTest, EventCharRaisesRxFlagAndEarlierArrivalsCount) {
   Send("late");
   std::this_thread::sleep_for(50ms);
   auto w = WaitAsync(*dev_);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  ASSERT_EQ(w.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::RXCHAR});
 }
 
@@ -237,7 +237,7 @@ TEST_F(LinuxDevTest, TxEmptyFollowsAWrite) {
   auto w = WaitAsync(*dev_);
   EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);  // nothing sent yet
   EXPECT_EQ(dev_->Write("hello", 5), 5u);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  ASSERT_EQ(w.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::TXEMPTY});
 }
 
