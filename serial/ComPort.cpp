@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <iterator>
+#include <mutex>
 #include <system_error>
 #include <utility>
 

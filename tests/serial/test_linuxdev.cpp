@@ -4,11 +4,9 @@
 #include "PtyHelper.h"
 #include "portmap/PortMap.h"
 
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
-#include <vector>
 
 // The kernel's termios with free speeds (glibc does not declare it).
 struct termios2 {

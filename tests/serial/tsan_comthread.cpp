@@ -190,3 +190,35 @@ TEST(PortThreads, NoneHandlerClosingItsOwnPortLeavesNothingBehind) {
   for (int i = 0; i < 5000 && line->IsOpen(); ++i) std::this_thread::sleep_for(1ms);
   EXPECT_FALSE(line->IsOpen());
 }
+
+// A device lost while the GUI thread keeps sending: the event thread's
+// failed wait and the failing send race to report it, and the user hears of
+// it once, whichever wins.
+TEST(PortThreads, ALostDeviceIsReportedOnceWhicheverThreadMeetsItFirst) {
+  Watchdog dog("loss reported once");
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    auto line = FakeLine::Create();
+    GuiQueue gui;
+    ErrorSink display;
+    TComPort port;
+    port.SetDeviceOpener(line->Opener());
+    port.SetGuiPoster(gui.Poster());
+    port.OpenPort();
+    ASSERT_TRUE(line->WaitUntilWaiting());
+    std::thread far([&] { line->Vanish(winerr::kIoDevice); });
+    for (;;) {
+      try {
+        port.SendText(" ");
+      } catch (const EComPort&) {
+        display.ShowCaught(std::current_exception());
+        break;
+      }
+    }
+    far.join();
+    // The event thread empties the queues on its way out, after its report.
+    for (int i = 0; i < 5000 && line->Count("PurgeComm(0xc)") == 0; ++i) std::this_thread::sleep_for(1ms);
+    port.ClosePort();
+    EXPECT_EQ(display.Count(), 1u);
+  }
+}

@@ -4,13 +4,10 @@
 #include "CpuTime.h"
 #include "LinuxDevPty.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
-#include <poll.h>
 #include <thread>
-#include <vector>
 
 namespace {
 
