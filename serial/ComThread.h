@@ -1,7 +1,7 @@
 #pragma once
 // The event thread of an open port: it waits for the device's line events
 // and delivers each completed wait as SyncMethod says. Internal to the serial
-// component (tests use it directly).
+// component.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -19,7 +19,7 @@ class TComNotifyWindow;
 // (smNone) never touches a freed port.
 struct TComThreadState {
   // The port's notification of one event; called only while the hand-over
-  // is not cancelled.
+  // is not cancelled (the port may be gone afterwards).
   std::function<void(TComEvent)> dispatch;
   std::shared_ptr<IComDevice> device;
   std::shared_ptr<TComHandOver> handOver;
