@@ -15,9 +15,9 @@
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 namespace {
 
