@@ -200,10 +200,10 @@ TEST_F(ClockDialog, FieldsAreCheckedOnLeavingAndAgainBeforeAWrite) {
   EXPECT_EQ(sentByRefusedWrite, "");
 }
 
-// The port's error is shown once for the send that failed, and nothing more
-// is sent. The event thread's own report of the same loss ("WaitForEvent
+// A port error ends the sequence: its red failure text, the error shown
+// once for the send that failed, and nothing more sent. The event thread's own report of the same loss ("WaitForEvent
 // method failed") is the serial component's to merge: not counted here.
-TEST_F(ClockDialog, ALostLineEndsTheWriteInRedWithTheSendsErrorShownOnce) {
+TEST_F(ClockDialog, ALostLineEndsTheWriteAndTheReadInRedWithTheSendsErrorShownOnce) {
   StartLoggedIn();
   int sendErrors = 0;
   QTimer closer;
@@ -230,6 +230,17 @@ TEST_F(ClockDialog, ALostLineEndsTheWriteInRedWithTheSendsErrorShownOnce) {
   ASSERT_TRUE(s.Run(OpenClock));
   EXPECT_EQ(failed, QStringLiteral("Chyba zápisu hodin přijímače #ff0000 #ffffff -"));
   EXPECT_EQ(sendErrors, 1);
+
+  // The next opening's read fails at its first send the same way.
+  Script again;
+  again.Then("read failed", [] { return Open() && StatusIs("Chyba čtení hodin přijímače"); },
+             [&] {
+               failed = Status();
+               SetTim->Button1->click();
+             });
+  ASSERT_TRUE(again.Run(OpenClock));
+  EXPECT_EQ(failed, QStringLiteral("Chyba čtení hodin přijímače #ff0000 #ffffff -"));
+  EXPECT_EQ(sendErrors, 2);
 }
 
 TEST(PcClockDisplay, TicksJustPastEverySecondWhetherShownOrNot) {
