@@ -8,13 +8,13 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   SetCaption(QStringLiteral("Monitor přijímače"));
   setFont(SansFont(17));
 
-  Indik = new QSlider(Qt::Horizontal, this);
+  Indik = new TTrackBar(this);
   SetBounds(Indik, 265, 272, 297, 33);
   Indik->setRange(0, 1000);
   Indik->setTickPosition(QSlider::NoTicks);
   Indik->setFocusPolicy(Qt::NoFocus);
-  Indik->setValue(Channel().Activity());
-  connect(&Channel(), &TChannel::ActivityChanged, Indik, &QSlider::setValue);
+  Indik->SetPosition(Channel().Activity());
+  connect(&Channel(), &TChannel::ActivityChanged, Indik, &TTrackBar::SetPosition);
 
   Memo2 = new QTextEdit(this);
   SetBounds(Memo2, 201, 318, 425, 107);

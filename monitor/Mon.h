@@ -3,11 +3,11 @@
 // every received character goes into (the command channel holds it), and its
 // indicator Indik the channel's activity counter.
 #include <QPushButton>
-#include <QSlider>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "monitor/RxMemo.h"
+#include "monitor/TrackBar.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
@@ -15,7 +15,7 @@ class TMon : public TForm {
  public:
   explicit TMon(QWidget* parent = nullptr);
 
-  QSlider* Indik;
+  TTrackBar* Indik;
   QTextEdit* Memo2;
   TPanel* Panel1;
   TPanel* Panel;
