@@ -140,7 +140,9 @@ TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
   ASSERT_EQ(Rx().ReceivedText(), "\rmn");
   EXPECT_GE(sent[1].ms - sent[0].ms, 990);
   for (const auto& t : Rx().Traffic()) {
-    if (t.dir == sim::Direction::Rx && t.bytes == "n") EXPECT_GE(MsBetween(t.at, closed), 490);
+    if (t.dir == sim::Direction::Rx && t.bytes == "n") {
+      EXPECT_GE(MsBetween(t.at, closed), 490);
+    }
   }
   EXPECT_TRUE(Rx().MonitorLines().empty());
 }
@@ -192,7 +194,9 @@ TEST_F(MonitorDialog, EndsAtThePromptWhereverItStandsAndFailsWithoutItAtTheForti
     EXPECT_TRUE(freshLook) << c.what;
     EXPECT_EQ(activity.empty() ? -1 : activity.front(), 0) << c.what;  // the indicator starts at 0
     EXPECT_TRUE(outcome) << c.what;
-    if (c.ticks >= 0) EXPECT_EQ(ticks, c.ticks) << c.what;
+    if (c.ticks >= 0) {
+      EXPECT_EQ(ticks, c.ticks) << c.what;
+    }
     EXPECT_EQ(Rx().ReceivedText(), c.sent) << c.what;
     EXPECT_EQ(sim::FromCp1250(RxText().Text()), c.kept) << c.what;
   }
