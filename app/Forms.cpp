@@ -9,6 +9,8 @@
 #include "link/Channel.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
+#include "serial/ComPort.h"
+#include "ui/ErrorDisplay.h"
 
 TZOV* ZOV = nullptr;
 TRcvInit* RcvInit = nullptr;
@@ -48,6 +50,21 @@ void WireConnection() {
   });
 }
 
+// The serial component's own reports (a failed event wait, a failed read in
+// the receive path) go to the error box as before, and the channel hears of
+// a failed port first, so that a dialog waiting for the receiver stops.
+void RouteComponentErrorsThroughChannel() {
+  SetApplicationErrorHandler([](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const EComPort&) {
+      Channel().ReportPortFailure();
+    } catch (...) {
+    }
+    ShowErrorBox(error);
+  });
+}
+
 template <typename T>
 void Destroy(T*& form) {
   T* f = form;
@@ -71,12 +88,14 @@ void CreateForms() {
   ComInit = new TComInit(RcvInit);
   Exit = new TExit;
   WireConnection();
+  RouteComponentErrorsThroughChannel();
 }
 
 void DestroyForms() {
   // The port first: once it is closed nothing more is received into the
   // windows that go next.
   if (ZOV) ZOV->DestroyPort();
+  InstallApplicationErrorHandler();
   Destroy(Exit);
   Destroy(ComInit);
   Destroy(SetTim);

@@ -22,8 +22,10 @@ extern TExit* Exit;
 
 // Creates the windows in this order: ZOV (the main window, first: the
 // connection dialog's port selector is bound to its port), RcvInit, Chyba,
-// Parametry, Mon, SetTim, ComInit, Exit. Touches no serial port.
+// Parametry, Mon, SetTim, ComInit, Exit. Touches no serial port. From then
+// on the serial component's own error reports tell the command channel that
+// the port failed before the error box shows them.
 void CreateForms();
 // Destroys ZOV's port (closing it if it is open), then every window, the
-// last created first.
+// last created first; the error box alone shows the component's reports again.
 void DestroyForms();

@@ -1,10 +1,19 @@
 #include "app/Program.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include "app/Forms.h"
 #include "app/SingleInstance.h"
 #include "app/ZOV.h"
 #include "serial/Cp1250.h"
 #include "ui/ErrorDisplay.h"
+
+bool LoadQtCzech(QTranslator& translator) {
+  return translator.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+         QCoreApplication::installTranslator(&translator);
+}
 
 int RunProgram() {
   // Without the receiver's code page every received line would show empty:
@@ -15,6 +24,8 @@ int RunProgram() {
     ShowErrorBox(std::current_exception());
     return 1;
   }
+  QTranslator qtCzech;
+  LoadQtCzech(qtCzech);
   const QString title = QString::fromUtf8(kMainCaption);
   TSingleInstance instance(title);
   if (!instance.Acquire()) {

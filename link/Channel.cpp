@@ -45,6 +45,8 @@ void TChannel::Receive(int count) {
 
 int TChannel::Send(std::string_view text) { return Port().SendText(std::string(text)); }
 
+void TChannel::ReportPortFailure() { emit PortFailed(); }
+
 void TChannel::Sleep(int milliseconds) { Sleeper().Sleep(milliseconds); }
 
 int TChannel::SendAndWait(std::string_view text, int milliseconds) {

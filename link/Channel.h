@@ -48,8 +48,15 @@ class TChannel : public QObject {
   // Send, then Sleep. Returns the number of bytes sent.
   int SendAndWait(std::string_view text, int milliseconds);
 
+  // The serial component has reported a failure of the port that no caller
+  // of ours could catch (the event thread's wait failed, a read in the receive
+  // path failed); the program's error display passes it on. Whoever waits for
+  // the receiver learns that nothing more will come.
+  void ReportPortFailure();
+
  signals:
   void ActivityChanged(int activity);
+  void PortFailed();
 
  private:
   void SetActivity(int activity);

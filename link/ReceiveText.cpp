@@ -4,10 +4,14 @@
 #include <cstring>
 
 void NormalizeLineBreaks(std::string_view in, std::string& out) {
+  bool afterCr = false;
+  NormalizeLineBreaks(in, out, afterCr);
+}
+
+void NormalizeLineBreaks(std::string_view in, std::string& out, bool& afterCr) {
   // NULs are dropped first, so "\r\0\n" is one CR LF pair: the state
   // "previous kept byte was a CR" survives a NUL.
   out.reserve(out.size() + in.size() + in.size() / 8);
-  bool afterCr = false;
   const char* p = in.data();
   const char* const end = p + in.size();
   while (p < end) {
@@ -38,6 +42,7 @@ void TReceiveText::Changed(int firstChangedLine) {
 }
 
 void TReceiveText::Clear() {
+  afterCr_ = false;
   text_.clear();
   lines_.clear();
   Changed(0);
@@ -45,7 +50,8 @@ void TReceiveText::Clear() {
 
 void TReceiveText::SetText(std::string_view text) {
   std::string normalized;
-  NormalizeLineBreaks(text, normalized);
+  afterCr_ = false;
+  NormalizeLineBreaks(text, normalized, afterCr_);
   text_.swap(normalized);
   lines_.clear();
   LayOut(0, 0);
@@ -61,11 +67,10 @@ bool TReceiveText::LastLineOpen() const {
 void TReceiveText::Append(std::string_view chunk) {
   const std::size_t oldSize = text_.size();
   const bool open = LastLineOpen();
-  // A stored text ends in a character or in CR LF, never in a lone CR, so
-  // normalising Text() + chunk whole leaves Text() as it is and normalises the
-  // chunk on its own: appending the normalised chunk is the same thing.
-  NormalizeLineBreaks(chunk, text_);
-  if (text_.size() == oldSize) return;  // nothing but NULs
+  // The chunk goes on where the last one ended: after a CR (already stored
+  // as CR LF) a first LF is that CR's own.
+  NormalizeLineBreaks(chunk, text_, afterCr_);
+  if (text_.size() == oldSize) return;  // nothing but NULs, or the LF of a stored CR
   int first = LineCount();
   if (open) {
     const TSegment last = lines_.back();
@@ -158,6 +163,8 @@ void TReceiveText::DeleteLine(int i) {
   // that is the end of the text (the uncounted empty line starts there too).
   const std::size_t e = idx + 1 < lines_.size() ? lines_[idx + 1].Begin : text_.size();
   const std::size_t len = e - b;
+  // The end of the text goes with it: a CR there no longer waits for its LF.
+  if (e == text_.size()) afterCr_ = false;
 
   // The line of the text that holds line i starts at displayed line j; it is
   // the only one that wraps anew.

@@ -5,12 +5,17 @@
 //
 // Bytes (code page 1250), never a NUL; lines are separated by CR LF. Every
 // store normalises line breaks: a CR LF pair stays, every other CR and every
-// other LF becomes CR LF (so LF CR is two breaks). Appending a chunk gives
-// exactly what storing Text() + chunk whole would give; since a stored text
-// never ends in a lone CR, a CR LF pair split over two appends becomes two
-// breaks (an empty line between them), as the receiver's monitor has always
-// shown it. NUL bytes are dropped before normalising, as the port does when it
-// discards them.
+// other LF becomes CR LF (so LF CR is two breaks). NUL bytes are dropped
+// before normalising, as the port does when it discards them.
+//
+// Appends continue one another: the text is everything appended since the
+// last Clear or SetText, normalised as one stream, however the port cut it
+// into notifications. A CR LF pair split over two appends is one break, as in
+// one chunk (at 9600 baud a notification often carries a single byte, so
+// nearly every pair of a long reply is split; a break each would put an empty
+// line after every line of the monitor and into its saved file). A CR at the
+// end of the text waits for its LF until a Clear, a SetText or a DeleteLine
+// that takes the end of the text.
 //
 // Displayed lines. The memo shows the text wrapped at a number of columns (one
 // byte is one column, the font being monospaced). With SetWrapColumns(n), n > 0,
@@ -42,7 +47,7 @@ class TReceiveText {
   const std::string& Text() const { return text_; }
   // Stores the whole text, dropping NULs and normalising line breaks.
   void SetText(std::string_view text);
-  // Same result as SetText(Text() + chunk), amortised O(chunk).
+  // Continues the text with chunk (see above), amortised O(chunk).
   void Append(std::string_view chunk);
 
   // Exact, case-sensitive substring anywhere in the text (an empty s counts
@@ -99,8 +104,13 @@ class TReceiveText {
   std::string text_;
   std::vector<TSegment> lines_;
   int columns_ = 0;
+  bool afterCr_ = false;  // the last byte stored was a CR: an LF next is its own
 };
 
 // The normalisation of a stored text, on its own: NULs dropped, every CR, LF
 // and LF CR turned into CR LF breaks, CR LF kept. Appended to out.
 void NormalizeLineBreaks(std::string_view in, std::string& out);
+// The same for the continuation of a text: afterCr says that the byte before
+// in was a CR (so a first LF is part of its break) and tells the same of
+// in's last byte afterwards.
+void NormalizeLineBreaks(std::string_view in, std::string& out, bool& afterCr);

@@ -1,20 +1,29 @@
 #include "monitor/Mon.h"
 
+#include <QFileDialog>
 #include <QTextOption>
 
 #include "link/Channel.h"
+#include "monitor/MonitorFile.h"
+#include "monitor/Readout.h"
+#include "ui/ErrorDisplay.h"
+
+namespace {
+const char* const kReading = "Probíhá čtení monitoru přijímače";
+const char* const kReadFailed = "Chyba čtení monitoru přijímače";
+}  // namespace
 
 TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   SetCaption(QStringLiteral("Monitor přijímače"));
   setFont(SansFont(17));
 
-  Indik = new QSlider(Qt::Horizontal, this);
+  Indik = new TTrackBar(this);
   SetBounds(Indik, 265, 272, 297, 33);
   Indik->setRange(0, 1000);
   Indik->setTickPosition(QSlider::NoTicks);
   Indik->setFocusPolicy(Qt::NoFocus);
-  Indik->setValue(Channel().Activity());
-  connect(&Channel(), &TChannel::ActivityChanged, Indik, &QSlider::setValue);
+  Indik->SetPosition(Channel().Activity());
+  connect(&Channel(), &TChannel::ActivityChanged, Indik, &TTrackBar::SetPosition);
 
   Memo2 = new QTextEdit(this);
   SetBounds(Memo2, 201, 318, 425, 107);
@@ -58,5 +67,131 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   setTabOrder(Button1, Nul);
 
   Timer1 = new QTimer(this);
-  Timer1->setInterval(1000);
+  Timer1->setInterval(monitor::kWatchIntervalMs);
+
+  auto bind = [this](QPushButton* b, void (TMon::*handler)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  };
+  bind(Button1, &TMon::Button1Click);
+  bind(Button2, &TMon::Button2Click);
+  bind(Nul, &TMon::NulClick);
+  connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+  // A port that fails while the monitor comes in ends the read-out at once;
+  // the error box has already told the operator why.
+  connect(&Channel(), &TChannel::PortFailed, this, [this] {
+    if (!reading_) return;
+    portFailed_ = true;
+    ShowReadFailure();
+  });
+}
+
+void TMon::FormActivate() {
+  Channel().ResetActivity();  // Indik follows
+  Indik->show();
+  Panel1->show();
+  Memo2->show();
+  ticks_ = monitor::kFirstTickCount;
+  Timer1->stop();
+  reading_ = true;
+  portFailed_ = false;
+  Memo1->hide();
+  RxText().Clear();
+  Panel->SetColor(ButtonFaceColor());
+  Panel->SetFontColor(Qt::black);
+  Panel->SetCaption(QString::fromUtf8(kReading));
+  Button2->setEnabled(false);
+  Nul->setEnabled(false);
+  SetActiveControl(Button1);
+
+  monitor::TMonitorLine line;
+  line.Send = [](std::string_view text) { Channel().Send(text); };
+  line.Sleep = [](int ms) { Channel().Sleep(ms); };
+  line.Received = [](std::string_view text) { return RxText().Contains(text); };
+  line.ClearReceived = [] { RxText().Clear(); };
+  line.PortFailed = [this] { return portFailed_; };
+  bool started = false;
+  try {
+    started = monitor::StartReadout(line);
+  } catch (...) {
+    // The port's error ends the read-out; the error box tells which.
+    ShowReadFailure();
+    throw;
+  }
+  if (!started) {
+    ShowReadFailure();
+    return;
+  }
+  Timer1->start();
+}
+
+void TMon::Timer1Timer() {
+  switch (monitor::WatchTick(ticks_, RxText().Contains(monitor::kPrompt))) {
+    case monitor::TWatch::Waiting:
+      return;
+    case monitor::TWatch::Done:
+      // Trimmed while still hidden, so the memo lays the monitor out once.
+      monitor::TrimToMonitor(RxText());
+      Memo1->show();
+      Button2->setEnabled(true);
+      Nul->setEnabled(true);
+      Timer1->stop();
+      reading_ = false;
+      return;
+    case monitor::TWatch::Failed:
+      ShowReadFailure();
+      return;
+  }
+}
+
+void TMon::ShowReadFailure() {
+  reading_ = false;
+  Timer1->stop();
+  Panel1->hide();
+  Indik->hide();
+  Memo2->hide();
+  Panel->SetCaption(QString::fromUtf8(kReadFailed));
+  Panel->SetColor(kRed);
+  Panel->SetFontColor(kWhite);
+}
+
+void TMon::Button1Click() { Close(); }
+
+void TMon::Button2Click() {
+  // Qt's own file dialog, the same on every desktop, made for this save only:
+  // while it exists it watches its folder. It offers monitor.txt at first and
+  // then the name last chosen (even when the operator typed another one and
+  // cancelled), adds .txt to a name without a suffix and asks before a file
+  // is replaced.
+  QFileDialog save(this);
+  save.setOption(QFileDialog::DontUseNativeDialog);
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  save.setFileMode(QFileDialog::AnyFile);
+  save.setDefaultSuffix(QStringLiteral("txt"));
+  save.selectFile(fileName_);
+  if (save.exec() != QDialog::Accepted) return;
+  const QString fileName = save.selectedFiles().value(0);
+  if (fileName.isEmpty()) return;
+  fileName_ = fileName;
+  // The bytes as the receiver sent them, not the memo's decoded text.
+  SaveMonitorFile(fileName, RxText().Text());
+}
+
+void TMon::NulClick() {
+  // One "n" only, however often the button is pressed during the wait.
+  Nul->setEnabled(false);
+  Button2->setEnabled(false);
+  try {
+    SendAndWait(monitor::kClearCommand, monitor::kClearWaitMs);
+  } catch (...) {
+    // The dialog stays, with the monitor as it was read.
+    Nul->setEnabled(true);
+    Button2->setEnabled(true);
+    throw;
+  }
+  Close();
+}
+
+void TMon::FormClose() {
+  reading_ = false;
+  Timer1->stop();
 }

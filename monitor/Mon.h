@@ -2,12 +2,18 @@
 // The monitor dialog. Its memo Memo1 shows the receive text, the one buffer
 // every received character goes into (the command channel holds it), and its
 // indicator Indik the channel's activity counter.
+//
+// Each opening reads the receiver's monitor out (monitor/Readout.h): the
+// receive text is cleared and hidden behind the status panel and the
+// warning, the monitor comes in, and once the closing prompt is there the
+// memo shows the monitor lines and they can be saved (monitor/MonitorFile.h)
+// or the receiver's monitor cleared.
 #include <QPushButton>
-#include <QSlider>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "monitor/RxMemo.h"
+#include "monitor/TrackBar.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
@@ -15,7 +21,21 @@ class TMon : public TForm {
  public:
   explicit TMon(QWidget* parent = nullptr);
 
-  QSlider* Indik;
+  // Starts a read-out: indicator at 0 and the warning shown, the receive
+  // text cleared and hidden, save and clear disabled; a carriage return must
+  // bring the prompt, then "m" goes out and the completion watch starts.
+  // Without the prompt, or when the port fails (during the opening or the
+  // watch), the read-out has failed.
+  void FormActivate() override;
+  // One look of the completion watch: the monitor shown once the closing
+  // prompt is in, the read-out failed at the 40th look without it.
+  void Timer1Timer();
+  void Button1Click();  // "OK": closes (during the opening's waits the request is dropped)
+  void Button2Click();  // "Uložit do souboru": the monitor into a file of the operator's choice
+  void NulClick();      // "Nulovat monitor": "n" to the receiver, then close
+  void FormClose() override;  // stops the watch; late monitor lines still go into the receive text
+
+  TTrackBar* Indik;
   QTextEdit* Memo2;
   TPanel* Panel1;
   TPanel* Panel;
@@ -24,4 +44,12 @@ class TMon : public TForm {
   QPushButton* Button2;
   QPushButton* Nul;
   QTimer* Timer1;  // completion watch of the read-out, 1000 ms
+
+ private:
+  void ShowReadFailure();
+
+  int ticks_ = 0;  // the watch's tick counter
+  bool reading_ = false;     // from the opening until the read-out has ended
+  bool portFailed_ = false;  // the port failed during this read-out
+  QString fileName_ = QStringLiteral("monitor.txt");  // offered by the next save dialog
 };

@@ -62,7 +62,7 @@ TEST_F(WithReceiver, SendAndWaitLogsInAndFindsThePromptInTheReceiveText) {
   // What the receiver sent went through the port's notifications: the
   // counter stepped and the monitor's indicator shows it.
   EXPECT_GT(Channel().Activity(), 0);
-  EXPECT_EQ(Mon->Indik->value(), Channel().Activity());
+  EXPECT_EQ(Mon->Indik->Position(), Channel().Activity());
   // The monitor's memo shows the same text.
   Mon->Memo1->Flush();
   EXPECT_EQ(Mon->Memo1->document()->blockCount(), std::max(1, RxText().LineCount()));
@@ -81,7 +81,7 @@ TEST_F(WithReceiver, NulBytesNeverReachTheReceiveText) {
 TEST_F(WithReceiver, TheActivityCounterShows1000AndWrapsTo0Never1001) {
   // Each notification is one step, whatever it carries.
   Channel().ResetActivity();
-  EXPECT_EQ(Mon->Indik->value(), 0);
+  EXPECT_EQ(Mon->Indik->Position(), 0);
   int highest = 0;
   int wraps = 0;
   for (int i = 1; i <= 2500; ++i) {
@@ -90,7 +90,7 @@ TEST_F(WithReceiver, TheActivityCounterShows1000AndWrapsTo0Never1001) {
     highest = std::max(highest, a);
     if (a == 0) ++wraps;
     ASSERT_EQ(a, i % 1001) << "after " << i << " notifications";
-    ASSERT_EQ(Mon->Indik->value(), a);
+    ASSERT_EQ(Mon->Indik->Position(), a);
   }
   EXPECT_EQ(highest, 1000);
   EXPECT_EQ(wraps, 2);

@@ -1,7 +1,9 @@
 // The message dialog's resting state and caller protocol, the exit
 // confirmation, and the program's run from start to the operator's exit.
+#include <QFileDialog>
 #include <QPointer>
 #include <QTest>
+#include <QTranslator>
 
 #include "AppTest.h"
 #include "app/Chyba.h"
@@ -117,4 +119,16 @@ TEST(Program, OkInTheExitConfirmationEndsWithCodeZeroAndDestroysEveryWindow) {
   EXPECT_EQ(ZOV, nullptr);
   EXPECT_EQ(Exit, nullptr);
   EXPECT_EQ(Chyba, nullptr);
+}
+
+// Qt's own dialogs in Czech, from Debian's qt6-translations-l10n (scripts/deps).
+TEST(Program, LoadsQtsCzechForTheStandardDialogs) {
+  QTranslator czech;
+  ASSERT_TRUE(LoadQtCzech(czech));
+  QFileDialog save;
+  save.setOption(QFileDialog::DontUseNativeDialog);
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  EXPECT_EQ(save.windowTitle(), QStringLiteral("Uložit jako"));
+  QMessageBox question(QMessageBox::Warning, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(question.button(QMessageBox::Yes)->text(), QStringLiteral("&Ano"));
 }

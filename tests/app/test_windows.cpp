@@ -147,19 +147,18 @@ TEST_F(Windows, AreFixedInSizeWithoutCaptionButtonsAndCentredWhenShown) {
     EXPECT_EQ(f->minimumSize(), f->maximumSize());
 
     QPoint centre;
-    // A receiver dialog reads on opening; with no port open that ends in
-    // the error box, which is closed first. Then the dialog's own loop runs
-    // and takes the close.
-    std::function<void()> closeOnceRunning = [&] {
+    // A receiver dialog reads from the receiver when it opens; with no port
+    // open it reports that in the error box first.
+    std::function<void()> closeIt = [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(ActiveModal())) box->done(QMessageBox::Ok);
       if (!f->Running()) {
-        PressMessageBoxOk();
-        Later(closeOnceRunning, 5);
+        Later(closeIt, 10);
         return;
       }
       centre = f->frameGeometry().center();
       f->Close();
     };
-    Later(closeOnceRunning);
+    Later(closeIt);
     f == ZOV ? f->Run() : (void)f->ShowModal();
     EXPECT_LE((centre - screen.center()).manhattanLength(), 2) << f->Caption().toStdString();
   }

@@ -23,10 +23,13 @@ bool WaitUntil(const std::function<bool()>& pred, int ms) {
   return true;
 }
 
-std::string StartProgramLoggedIn(sim::Receiver& receiver) {
+namespace {
+
+// Logs in on the receiver at portName; then waits until isOnCommandLine.
+std::string LogIn(const std::string& portName, const std::function<bool()>& isOnCommandLine) {
   CreateForms();
   TComPort& port = Channel().Port();
-  port.SetPort(receiver.PortName());
+  port.SetPort(portName);
   port.OpenPort();
   OperatorCode = login::kDefaultOperatorCode;
   RxText().Clear();
@@ -35,12 +38,24 @@ std::string StartProgramLoggedIn(sim::Receiver& receiver) {
   Channel().Send(login::kPassword);
   if (!WaitUntil([] { return RxText().Contains(login::kOperatorPrompt); })) return "no operator prompt";
   Channel().Send(login::OperatorCodeText(OperatorCode));
-  if (!WaitUntil([&] { return receiver.CurrentState() == sim::State::Command && RxText().Contains("CMD>"); }))
-    return "no command prompt after the operator code";
+  if (!WaitUntil(isOnCommandLine)) return "no command prompt after the operator code";
   for (QWidget* b : {ZOV->Params, ZOV->Monitor, ZOV->Tim}) b->setEnabled(true);
   RxText().Clear();
-  receiver.ClearTraffic();
   return "";
+}
+
+}  // namespace
+
+std::string StartProgramLoggedIn(sim::Receiver& receiver) {
+  const std::string failed = LogIn(receiver.PortName(), [&] {
+    return receiver.CurrentState() == sim::State::Command && RxText().Contains("CMD>");
+  });
+  if (failed.empty()) receiver.ClearTraffic();
+  return failed;
+}
+
+std::string StartProgramLoggedIn(const std::string& portName) {
+  return LogIn(portName, [] { return RxText().Contains("CMD>"); });
 }
 
 void EndProgram() { DestroyForms(); }

@@ -18,5 +18,8 @@ bool WaitUntil(const std::function<bool()>& pred, int ms = 5000);
 // buttons are enabled, the receive text is empty and the receiver's traffic
 // log is cleared. Returns what went wrong, "" when nothing did.
 std::string StartProgramLoggedIn(sim::Receiver& receiver);
+// The same with a receiver published as portName by another process (the
+// simulator's own program): the traffic log is that process's.
+std::string StartProgramLoggedIn(const std::string& portName);
 // Destroys the windows again (closing the port).
 void EndProgram();

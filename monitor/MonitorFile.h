@@ -1,0 +1,19 @@
+#pragma once
+// The monitor file: the receive text exactly as the receiver sent it (code
+// page 1250 bytes, CR LF line breaks), no header, nothing added.
+#include <QString>
+#include <stdexcept>
+#include <string_view>
+
+// A monitor file that could not be written whole.
+class EMonitorFile : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes bytes to fileName, replacing the file if it exists. The new content
+// goes to a temporary file beside it that replaces the old file only once it
+// is complete, so a failure (no such folder, no permission, a full disk, a
+// file size limit) leaves the old file as it was and throws EMonitorFile
+// "Cannot create file <name>".
+void SaveMonitorFile(const QString& fileName, std::string_view bytes);

@@ -1,0 +1,62 @@
+#pragma once
+// Reading out the receiver's event monitor, as a terminal user would: a
+// carriage return must bring the command prompt "CMD>"; then "m" makes the
+// receiver send a first line, its event lines and "CMD>" again. A full
+// monitor takes about 30 s at 9600 baud, so the dialog watches for the
+// closing prompt once a second and gives up at the 40th look. "n" clears the
+// monitor; the receiver's answer to it is not looked at. This file is the one
+// place these rules live; the monitor dialog drives them.
+#include <functional>
+#include <string_view>
+
+class TReceiveText;
+
+namespace monitor {
+
+inline constexpr std::string_view kPrompt = "CMD>";
+inline constexpr std::string_view kWake = "\r";       // brings the prompt
+inline constexpr std::string_view kReadCommand = "m";
+inline constexpr std::string_view kClearCommand = "n";
+inline constexpr int kPromptWaitMs = 1000;            // after the carriage return
+inline constexpr int kReadWaitMs = 500;               // after "m", before the watch starts
+inline constexpr int kClearWaitMs = 500;              // after "n", before the dialog closes
+inline constexpr int kWatchIntervalMs = 1000;         // the completion watch's tick
+inline constexpr int kLastTick = 40;                  // the tick that gives up
+
+// What the start of a read-out needs of the line. Send and Sleep may throw
+// (a port error ends the start where it happens).
+struct TMonitorLine {
+  std::function<void(std::string_view text)> Send;
+  std::function<void(int milliseconds)> Sleep;          // keeps the windows and the receive path running
+  std::function<bool(std::string_view text)> Received;  // the receive text contains it
+  std::function<void()> ClearReceived;
+  std::function<bool()> PortFailed;  // the port has failed during a wait
+};
+
+// Sends a carriage return and waits; without the prompt in the receive text
+// that is all (false: the receiver is not on its command line). Otherwise
+// clears the receive text, sends "m" and waits (true: the monitor is on its
+// way and the watch is to start). A port that fails during a wait ends it
+// there (false), with nothing more sent. The caller clears the receive text
+// before.
+bool StartReadout(const TMonitorLine& line);
+
+enum class TWatch {
+  Waiting,  // no closing prompt yet, time left
+  Done,     // the closing prompt is in: the receive text holds the monitor
+  Failed,   // the 40th tick without it: the read-out is given up
+};
+
+// The tick counter that a read-out starts with; every tick raises it first.
+inline constexpr int kFirstTickCount = 1;
+
+// One tick of the completion watch: raises ticks by one, then decides. A
+// prompt found counts even at the last tick.
+TWatch WatchTick(int& ticks, bool promptReceived);
+
+// Leaves the monitor lines only: deletes the first displayed line (the
+// receiver's heading) and then the last one (the closing prompt), as the
+// memo lays them out.
+void TrimToMonitor(TReceiveText& text);
+
+}  // namespace monitor

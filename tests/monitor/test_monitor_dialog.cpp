@@ -1,0 +1,256 @@
+// The monitor dialog end to end: the real windows, the main window's port and
+// the simulated receiver on a pseudo-terminal, from "Monitor přijímače" to the
+// monitor shown, saved and cleared, with what went over the line.
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "ReceiverTest.h"
+#include "app/Forms.h"
+#include "app/ZOV.h"
+#include "link/Channel.h"
+#include "monitor/Mon.h"
+
+namespace {
+
+QFileDialog* SaveDialog() { return qobject_cast<QFileDialog*>(ActiveModal()); }
+QLineEdit* FileNameEdit() { return SaveDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+QString Offered() { return SaveDialog()->directory().filePath(FileNameEdit()->text()); }
+void PressSave() { SaveDialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click(); }
+bool MonActive() { return ActiveModal() == Mon; }
+double MsBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+std::string ReadFile(const QString& name) {
+  std::ifstream in(name.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool ShowsReading() {
+  return Mon->Panel->Caption() == QStringLiteral("Probíhá čtení monitoru přijímače") &&
+         Mon->Panel->Color() == ButtonFaceColor() && Mon->Panel->FontColor() == Qt::black &&
+         Mon->Panel1->isVisible() && Mon->Memo2->isVisible() && Mon->Indik->isVisible() &&
+         !Mon->Memo1->isVisible() && !Mon->Button2->isEnabled() && !Mon->Nul->isEnabled();
+}
+
+bool ShowsReadFailure() {
+  return Mon->Panel->Caption() == QStringLiteral("Chyba čtení monitoru přijímače") && Mon->Panel->Color() == kRed &&
+         Mon->Panel->FontColor() == kWhite && !Mon->Panel1->isVisible() && !Mon->Memo2->isVisible() &&
+         !Mon->Indik->isVisible() && !Mon->Memo1->isVisible() && !Mon->Button2->isEnabled() &&
+         !Mon->Nul->isEnabled() && !Mon->Timer1->isActive();
+}
+
+}  // namespace
+
+using MonitorDialog = ReceiverTest;
+
+TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
+  StartLoggedIn();
+  std::vector<std::string> lines = sim::Receiver::DefaultMonitor(700);
+  lines[350].clear();
+  for (int b = 0x80; b <= 0xFF; ++b) lines[350] += char(b);  // 0x81, 0x83... have no character
+  Rx().SetMonitorLines(lines);
+  std::string monitor;
+  for (const auto& l : lines) monitor += l + "\r\n";
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("monitor.txt"));
+  std::string shown, firstShown, lastShown, saved, replaced;
+  std::vector<QString> offered;
+  bool asked = false;
+  SeenMessageBox error;
+  Script s;
+  s.Then("the monitor shown", [] { return Mon->Button2->isEnabled() && Mon->Memo1->isVisible(); },
+         [&] {
+           shown = RxText().Text();
+           Mon->Memo1->Flush();
+           firstShown = Mon->Memo1->document()->firstBlock().text().toStdString();
+           lastShown = Mon->Memo1->document()->lastBlock().text().toStdString();
+           Mon->Button2->click();
+         })
+      .Then("the save dialog", SaveDialog,
+            [&] {
+              offered.push_back(FileNameEdit()->text());
+              SaveDialog()->selectFile(dir.filePath(QStringLiteral("monitor")));  // .txt comes by itself
+              PressSave();
+            })
+      .Then("saved", MonActive,
+            [&] {
+              saved = ReadFile(file);
+              std::ofstream(file.toStdString()) << "old";
+              Mon->Button2->click();
+            })
+      .Then("saving again", SaveDialog,
+            [&] {
+              offered.push_back(Offered());
+              PressSave();
+            })
+      .Then("the question before replacing", [] { return qobject_cast<QMessageBox*>(ActiveModal()); },
+            [&] {
+              asked = true;
+              qobject_cast<QMessageBox*>(ActiveModal())->button(QMessageBox::Yes)->click();
+            })
+      .Then("replaced", MonActive,
+            [&] {
+              replaced = ReadFile(file);
+              Mon->Button2->click();
+            })
+      .Then("the save dialog to cancel", SaveDialog,
+            [&] {
+              FileNameEdit()->setText(QStringLiteral("other.txt"));
+              SaveDialog()->reject();
+            })
+      .Then("cancelled", MonActive, [] { Mon->Button2->click(); })
+      .Then("the save dialog after the cancel", SaveDialog,
+            [&] {
+              offered.push_back(Offered());
+              CloseNextMessageBox(&error);
+              FileNameEdit()->setText(file + QStringLiteral("/x.txt"));  // under a file
+              PressSave();
+            })
+      .Then("the error box", [&] { return error.seen && MonActive(); },
+            [] {
+              Later([] { Mon->Nul->click(); }, 100);  // pressed again during the wait
+              Mon->Nul->click();
+            });
+  ASSERT_TRUE(s.Run([] { ZOV->Monitor->click(); }, 60000));
+  const auto closed = std::chrono::steady_clock::now();
+
+  // Without the receiver's heading and the prompt; the rest in its own bytes.
+  EXPECT_TRUE(shown == monitor) << "the receive text is not the monitor";
+  EXPECT_EQ(firstShown, sim::FromCp1250(lines.front()));
+  EXPECT_EQ(lastShown, sim::FromCp1250(lines.back()));
+  EXPECT_TRUE(saved == monitor) << "the file is not what the receiver sent";
+  EXPECT_EQ(offered, (std::vector<QString>{QStringLiteral("monitor.txt"), file, file}));
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(replaced == monitor);
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.txt"))));
+  EXPECT_EQ(error.text, QStringLiteral("Cannot create file ") + file + QStringLiteral("/x.txt"));
+
+  // "\r", a second's wait, "m"; then "n" and the dialog closes half a second
+  // later. Nothing else went out.
+  const auto sent = Rx().ReceivedBytes();
+  ASSERT_EQ(Rx().ReceivedText(), "\rmn");
+  EXPECT_GE(sent[1].ms - sent[0].ms, 990);
+  for (const auto& t : Rx().Traffic()) {
+    if (t.dir == sim::Direction::Rx && t.bytes == "n") {
+      EXPECT_GE(MsBetween(t.at, closed), 490);
+    }
+  }
+  EXPECT_TRUE(Rx().MonitorLines().empty());
+}
+
+TEST_F(MonitorDialog, EndsAtThePromptWhereverItStandsAndFailsWithoutItAtTheFortiethTick) {
+  StartLoggedIn();
+  Mon->Timer1->setInterval(5);  // the 40th tick in moments
+  int ticks = 0;
+  QObject::connect(Mon->Timer1, &QTimer::timeout, [&] { ++ticks; });
+  std::vector<int> activity;
+  QObject::connect(&Channel(), &TChannel::ActivityChanged, [&](int a) { activity.push_back(a); });
+  struct Case {
+    const char* what;
+    std::function<void()> receiver;
+    bool shown;
+    int ticks;          // -1: any
+    std::string sent;   // after a failure the test sends a late "\r" of its own
+    std::string kept;   // the receive text at the end
+  } cases[] = {
+      {"the prompt in the middle only", [&] { Rx().SetCustomReply('m', "HEAD\r\nA\r\nCMD> B\r\nC\r\nD"); }, true, -1,
+       "\rm", "A\r\nCMD> B\r\nC\r\n"},
+      {"no prompt after the carriage return", [&] { Rx().SetFault(sim::Fault::NoCmdPrompt); }, false, 0, "\r\r",
+       "\r\n\r\nCMD>"},
+      {"the closing prompt never comes, or after the 40th tick", [&] { Rx().SetFault(sim::Fault::MonitorNoEnd); },
+       false, 40, "\rm\r", "MONITOR UDÁLOSTÍ: 1\r\nE1\r\n\r\nCMD>"},
+  };
+  Rx().SetMonitorLines({"E1"});
+  for (const Case& c : cases) {
+    Rx().ClearFaults();
+    Rx().SetCustomReply('m', std::nullopt);
+    c.receiver();
+    Rx().ClearTraffic();
+    ticks = 0;
+    activity.clear();
+    bool freshLook = false, outcome = false;
+    Script s;
+    s.Then("the opening's wait", [] { return Mon->isVisible(); }, [&] { freshLook = ShowsReading(); })
+        .Then("the end of the read-out", [] { return !Mon->Timer1->isActive() && Mon->Running(); },
+              [&] {
+                outcome = c.shown ? Mon->Memo1->isVisible() && Mon->Button2->isEnabled() : ShowsReadFailure();
+                if (!c.shown) {
+                  Rx().ClearFaults();
+                  SendAndWait("\r", 500);  // a late prompt changes nothing
+                  outcome = outcome && ShowsReadFailure();
+                }
+                Mon->Button1->click();
+              });
+    ASSERT_TRUE(s.Run([] { ZOV->Monitor->click(); })) << c.what;
+    EXPECT_TRUE(freshLook) << c.what;
+    EXPECT_EQ(activity.empty() ? -1 : activity.front(), 0) << c.what;  // the indicator starts at 0
+    EXPECT_TRUE(outcome) << c.what;
+    if (c.ticks >= 0) {
+      EXPECT_EQ(ticks, c.ticks) << c.what;
+    }
+    EXPECT_EQ(Rx().ReceivedText(), c.sent) << c.what;
+    EXPECT_EQ(sim::FromCp1250(RxText().Text()), c.kept) << c.what;
+  }
+}
+
+TEST_F(MonitorDialog, OkIsDroppedWhileOpeningClosesDuringTheWatchAndLateLinesStillArrive) {
+  sim::Options paced;
+  paced.monitorLines = 120;  // 5 s at 9600 baud
+  StartLoggedIn(paced);
+  bool stayed = false;
+  Script s;
+  s.Then("the opening's wait", [] { return Mon->isVisible(); }, [] { Mon->Button1->click(); })
+      .Then("the watch", [] { return Mon->Timer1->isActive(); },
+            [&] {
+              stayed = Rx().ReceivedText() == "\rm";
+              Mon->Button1->click();
+            });
+  ASSERT_TRUE(s.Run([] { ZOV->Monitor->click(); }));
+  EXPECT_TRUE(stayed);
+  EXPECT_FALSE(Mon->Timer1->isActive());
+  EXPECT_FALSE(RxText().Contains("CMD>"));
+  // No empty line between any two, however the line cut the bytes.
+  EXPECT_TRUE(WaitUntil([] { return RxText().Contains("CMD>"); }, 20000)) << "the rest of the monitor did not come";
+  EXPECT_EQ(RxText().LineCount(), 122);
+}
+
+TEST_F(MonitorDialog, APortFailureEndsTheReadOutWithOneErrorBoxAndNothingMoreSent) {
+  StartLoggedIn();
+  Rx().SetFault(sim::Fault::MonitorNoEnd);  // the watch would run its 40 s
+  std::vector<QString> boxes;
+  bool redUnderTheBox = false;
+  auto pressBox = [&] {
+    boxes.push_back(MessageBoxText());
+    redUnderTheBox = ShowsReadFailure();
+    PressMessageBoxOk();
+  };
+  Script lost;  // the receiver lost during the watch
+  lost.Then("the watch", [] { return Mon->Timer1->isActive(); }, [&] { Rx().Vanish(); })
+      .Then("the error box", [] { return !MessageBoxText().isEmpty(); }, pressBox)
+      .Then("the failure", MonActive, [] { Mon->Button1->click(); });
+  ASSERT_TRUE(lost.Run([] { ZOV->Monitor->click(); }));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("WaitForEvent method failed"))) << boxes[0].toStdString();
+  EXPECT_TRUE(redUnderTheBox);
+
+  // Opened again on the lost line: the carriage return cannot go out. The
+  // loss has been reported already, so the dialog's red text is all.
+  Script refused;
+  refused.Then("the opening's end", [] { return MonActive() && Mon->Running(); }, [&] {
+    redUnderTheBox = ShowsReadFailure();
+    Mon->Button1->click();
+  });
+  ASSERT_TRUE(refused.Run([] { ZOV->Monitor->click(); }));
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(redUnderTheBox);
+  EXPECT_EQ(Rx().ReceivedText(), "\rm");
+}
