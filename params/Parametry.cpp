@@ -22,7 +22,7 @@ QLineEdit* Edit(QWidget* parent, int left, int top, int width) {
 TSpinEdit* Spin(QWidget* parent, int left, int top, int width, int min, int max) {
   auto* s = new TSpinEdit(parent);
   SetBounds(s, left, top, width, kRowHeight);
-  s->setRange(min, max);
+  s->SetRange(min, max);
   return s;
 }
 
