@@ -86,6 +86,11 @@ TSpinEdit::TSpinEdit(QWidget* parent)
   setFocusProxy(edit_);
   setAttribute(Qt::WA_InputMethodEnabled);
   edit_->setAcceptDrops(false);
+  // A disabled field still shows its number (on silver too), in the grey
+  // of disabled text.
+  QPalette p = edit_->palette();
+  p.setColor(QPalette::Disabled, QPalette::Text, QColor(109, 109, 109));
+  edit_->setPalette(p);
   edit_->installEventFilter(this);
   connect(edit_, &QLineEdit::textChanged, this, &TSpinEdit::TextChanged);
   for (QToolButton* b : {up_, down_}) {
