@@ -170,7 +170,7 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
                      static_cast<QWidget*>(Read), static_cast<QWidget*>(status)})
     w->setFocusPolicy(Qt::NoFocus);
 
-  // The editable fields answer to their names (ParamSet.h walks them so).
+  // The controls answer to their names (ParamSet.h walks the fields so).
   for (int n = 1; n <= 8; ++n) {
     Adr(n)->setObjectName(QStringLiteral("Adr%1").arg(n));
     for (int c = 1; c <= 4; ++c) F(n, c)->setObjectName(QStringLiteral("F%1%2").arg(n).arg(c));
@@ -184,6 +184,12 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   Dau2->setObjectName(QStringLiteral("Dau2"));
   Ser1->setObjectName(QStringLiteral("Ser1"));
   Ser2->setObjectName(QStringLiteral("Ser2"));
+  site->setObjectName(QStringLiteral("site"));
+  vsechny->setObjectName(QStringLiteral("vsechny"));
+  jeden->setObjectName(QStringLiteral("jeden"));
+  Default->setObjectName(QStringLiteral("Default"));
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button1->setObjectName(QStringLiteral("Button1"));
 
   const auto bind = [this](QPushButton* b, void (TParametry::*handler)()) {
     connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });

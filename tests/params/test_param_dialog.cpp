@@ -1,0 +1,254 @@
+// The parameters dialog end to end: the main window's "Parametry
+// přijímače" after a login, the simulated receiver on a pseudo-terminal,
+// and what went over the line.
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
+
+#include "ReceiverTest.h"
+#include "app/Chyba.h"
+#include "app/Forms.h"
+#include "app/ZOV.h"
+#include "link/Channel.h"
+#include "link/Login.h"
+#include "link/Sleeper.h"
+#include "params/Parametry.h"
+
+namespace {
+
+const QString kReadFailed = QStringLiteral("Chyba čtení parametrů přijímače");
+const QString kWriting = QStringLiteral("Probíhá zápis parametrů přijímače");
+const QString kWriteFailed = QStringLiteral("Chyba zápisu parametrů přijímače");
+
+// The simulator stamps a byte when its thread reads it, so one gap may
+// look shorter than the program made it by that thread's scheduling delay.
+constexpr double kReadJitterMs = 2;
+
+class ParamDialog : public ReceiverTest {
+ protected:
+  // The read-out has ended (the dialog's own loop runs).
+  static bool ReadOutDone() { return ActiveModal() == Parametry && Parametry->Running(); }
+  // The field the dialog's focus is in: its control's name.
+  static QString FocusName() {
+    QWidget* f = Parametry->focusWidget();
+    if (!f) return QString();
+    return qobject_cast<TSpinEdit*>(f->parentWidget()) ? f->parentWidget()->objectName() : f->objectName();
+  }
+  static std::string Received(const std::vector<sim::TimedByte>& bytes) {
+    std::string s;
+    for (const auto& b : bytes) s += static_cast<char>(b.byte);
+    return s;
+  }
+};
+
+// Closes every error box that opens, recording its text.
+struct ErrorBoxes {
+  QStringList texts;
+  QTimer poll;
+  ErrorBoxes() {
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(ActiveModal())) {
+        texts << box->text();
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    poll.start();
+  }
+};
+
+}  // namespace
+
+TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[11] = 200;  // P1 and F11 out of their ranges: written back as they are
+  stored[40] = 9;
+  Rx().SetParams(stored);
+  OperatorCode = 42;  // the login's code; the Op panel shows the stored 100
+
+  TParametry* d = Parametry;
+  QStringList shown, writing;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+       shown << d->Op->Caption() << d->Zapis->Caption() << FocusName();
+       params::ForEachField([&](const std::string& name) {
+         QWidget* f = d->Field(name);
+         auto* spin = qobject_cast<TSpinEdit*>(f);
+         shown << (spin ? spin->Text() : static_cast<QLineEdit*>(f)->text());
+       });
+       d->Adr2->setText("2097151");
+       d->Adr3->setText("$1F8198");
+       d->P4->setText("136");
+       d->P5->setText("144");
+       d->Ser1->setText("131");
+       d->Ser2->setText("0");
+       d->Dead->SetText("255");
+       d->Dau1->SetText("12");  // one transmitter: Dau2 follows
+       d->Button1->click();
+     })
+      .Then("ten bytes of the frame", [&] { return Rx().ReceivedBytes().size() >= 3 + 10; }, [&] {
+        writing << d->Read->Caption() << (d->Read->Color() == kBlue ? "blue" : "?")
+                << (d->status->isVisible() && d->status->value() >= 9 ? "progress" : "?")
+                << (d->Button1->isEnabled() ? "?" : "disabled");
+        d->Button2->click();  // does not interrupt the write
+      });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
+
+  QStringList expected = {"100", "1", "Adr1"};
+  const int addresses[8] = {543001, 543002, 600100, 1048575, 0, 0, 0, 0};
+  for (int n = 0; n < 8; ++n) {
+    expected << QString::number(addresses[n]);
+    for (int c = 0; c < 4; ++c) expected << QString::number(stored[40 + 4 * n + c]);
+  }
+  expected << "200" << "2" << "3" << "0" << "0" << "2" << "180" << "7" << "15" << "15" << "18" << "52";
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(writing, (QStringList{kWriting, "blue", "progress", "disabled"}));
+
+  // On the line after the read-out's "e": CR, "z", then the frame, every
+  // byte by itself (0x81, 0x83, 0x88, 0x90, 0x98 among them).
+  sim::ParamSet image = stored;
+  image[2] = 255, image[3] = 0, image[4] = 0x83, image[5] = 0, image[6] = 42, image[8] = image[9] = 12;
+  image[14] = 0x88, image[15] = 0x90;
+  const std::uint8_t adr23[6] = {0x1F, 0xFF, 0xFF, 0x1F, 0x81, 0x98};
+  std::copy(adr23, adr23 + 6, image.begin() + 19);
+  auto bytes = Rx().ReceivedBytes();
+  ASSERT_EQ(Received(bytes), "e\rz" + std::string(image.begin(), image.end()) + std::string(56, '\xFF'));
+  bytes.erase(bytes.begin());
+  EXPECT_GE(bytes[1].ms - bytes[0].ms, 1000 - kReadJitterMs);
+  EXPECT_GE(bytes[2].ms - bytes[1].ms, 500 - kReadJitterMs);
+  for (std::size_t i = 3; i < bytes.size(); ++i) EXPECT_GE(bytes[i].ms - bytes[i - 1].ms, 100 - kReadJitterMs) << i;
+  EXPECT_GE(bytes.back().ms - bytes[2].ms, 127 * 100.0);
+  EXPECT_EQ(Rx().Params(), image);
+  EXPECT_EQ(d->status->value(), 127);
+  // The receive text: the receiver's replies among 72 dots, a star and 56
+  // dots, a dot last.
+  std::string marks = RxText().Text();
+  EXPECT_EQ(marks.back(), '.');
+  marks.erase(std::remove_if(marks.begin(), marks.end(), [](char c) { return c != '.' && c != '*'; }), marks.end());
+  EXPECT_EQ(marks, std::string(72, '.') + "*" + std::string(56, '.'));
+
+  // A second read-out shows what was written.
+  QStringList again;
+  Script s2;
+  s2.Then("the second read-out", ReadOutDone, [&] {
+    again << d->Op->Caption() << d->Zapis->Caption() << d->Adr2->text() << d->Adr3->text() << d->Dead->Text()
+          << d->Ser1->text() << d->P1->text() << d->P4->text() << d->F11->Text() << d->Dau2->Text();
+    d->Button2->click();
+  });
+  ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(again, (QStringList{"42", "0", "2097151", "2064792", "255", "131", "200", "136", "9", "12"}));
+}
+
+TEST_F(ParamDialog, RefusedWritesSendNothingAndPutTheFocusOnTheField) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[7] = 0, stored[8] = 0, stored[9] = 5;  // all networks; a 0 transmitter means all
+  Rx().SetParams(stored);
+  TParametry* d = Parametry;
+  bool allShown = false;
+  QStringList seen;  // message, field with the focus, whether the write is still possible
+  const auto record = [&](const QString& text) {
+    seen << text << FocusName() << (d->Button1->isEnabled() ? "enabled" : "disabled");
+  };
+  // Closes the message (Chyba or the error box), records it, then makes
+  // the next edit and tries again.
+  const auto next = [&](std::function<void()> edit) {
+    return [&, edit] {
+      const QString text = ActiveModal() == Chyba ? Chyba->Panel->Caption() : MessageBoxText();
+      if (ActiveModal() == Chyba) Chyba->Button1->click();
+      else PressMessageBoxOk();
+      Later([&, text, edit] {
+        record(text);
+        edit();
+      });
+    };
+  };
+  const auto message = [] { return ActiveModal() && ActiveModal() != Parametry; };
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+       allShown = d->site->isChecked() && d->vsechny->isChecked() && !d->jeden->isChecked() &&
+                  d->vsechny->isHidden() && !d->Net->isEnabled() && d->Net->Text() == "0" &&
+                  d->Dau1->Text() == "0" && d->Dau2->Text() == "0" && !d->Dau2->isEnabled() && ParamImage[9] == 0;
+       d->F12->SetText("x");
+       d->Adr3->setText("2097152");
+       d->Button1->click();
+     })
+      .Then("the conversion error", message, next([&] { d->F12->SetText("2"), d->Button1->click(); }))
+      .Then("the address", [&] { return message() && seen.size() == 3; },
+            next([&] { d->Adr3->setText("2097151"), d->Dead->SetText("0"), d->Button1->click(); }))
+      .Then("the dead time", [&] { return message() && seen.size() == 6; }, next([&] { d->Button2->click(); }));
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  EXPECT_TRUE(allShown);
+  EXPECT_EQ(seen, (QStringList{"'x' is not a valid integer value", "F12", "enabled", QStringLiteral("Neplatná adresa"),
+                               "Adr3", "enabled", QStringLiteral("Mrtvý čas musí být v rozsahu 1-255"), "Dead",
+                               "enabled"}));
+  EXPECT_EQ(Rx().ReceivedText(), "e");
+}
+
+// A silent receiver on the read-out, then one that gives no prompt to the
+// write: each time the red failure text, the write disabled, and only
+// Storno (dropped while the read-out runs) to leave.
+TEST_F(ParamDialog, FailedReadOutAndWriteSaySoAndStornoCloses) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[8] = 3, stored[9] = 9;  // two transmitters entered freely
+  Rx().SetParams(stored);
+  Rx().SetFault(sim::Fault::Silent);
+  TParametry* d = Parametry;
+  QStringList seen;
+  const auto failed = [&] {
+    seen << d->Read->Caption() + (d->Read->Color() == kRed && d->Read->FontColor() == kWhite ? " red" : " ?")
+         << (d->Read->isVisible() && !d->status->isVisible() && !d->Button1->isEnabled() ? "covered" : "?");
+    d->Button2->click();
+  };
+  bool freeShown = false;
+  Script s;
+  s.Then("reading", [&] { return ActiveModal() == d && !d->Running(); }, [&] { d->Button2->click(); })
+      .Then("the read error", ReadOutDone, failed);
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  Rx().ClearFaults();
+  Script s2;
+  s2.Then("the read-out", ReadOutDone, [&] {
+      freeShown = !d->vsechny->isChecked() && !d->jeden->isChecked() && d->Dau1->isEnabled() &&
+                  d->Dau2->isEnabled() && d->Dau2->Text() == "9";
+      Rx().SetFault(sim::Fault::NoCmdPrompt);
+      d->Button1->click();
+    }).Then("the write error", [&] { return d->Read->Caption() == kWriteFailed && ActiveModal() == d; }, failed);
+  ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(seen, (QStringList{kReadFailed + " red", "covered", kWriteFailed + " red", "covered"}));
+  EXPECT_TRUE(freeShown);
+  EXPECT_EQ(Rx().ReceivedText(), "ee\r");
+}
+
+TEST_F(ParamDialog, ReceiverVanishingMidFrameEndsTheWriteWithOneErrorReport) {
+  StartLoggedIn();
+  TParametry* d = Parametry;
+  int lastByte = -1;
+  QStringList after;
+  ErrorBoxes boxes;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] { d->Button1->click(); })
+      .Then("twenty bytes of the frame", [&] { return Rx().ReceivedBytes().size() >= 3 + 20; },
+            [&] {
+              lastByte = d->status->value();
+              Rx().Vanish();
+            })
+      // The write's handler has ended: it no longer waits between bytes.
+      .Then("the failure", [&] {
+              return d->Read->Caption() == kWriteFailed && !ZOV->Sleeper1->Sleeping() && ActiveModal() == d;
+            },
+            [&] {
+              after << (d->status->isVisible() ? "progress" : "no progress")
+                    << (d->Button1->isEnabled() ? "enabled" : "disabled")
+                    << QString::number(d->status->value() - lastByte);
+              d->Button2->click();
+            });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 30000));
+  // The send after the loss failed, and nothing was tried after it.
+  EXPECT_EQ(after, (QStringList{"no progress", "disabled", "1"}));
+  // The write reports its failed send once; the serial component may add a
+  // report of its own for the lost line.
+  EXPECT_EQ(boxes.texts.filter("WriteFile").size(), 1) << boxes.texts.join(" | ").toStdString();
+  EXPECT_LE(boxes.texts.size(), 2) << boxes.texts.join(" | ").toStdString();
+}
