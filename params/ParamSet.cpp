@@ -1,15 +1,12 @@
 #include "params/ParamSet.h"
 
+#include <algorithm>
+
 TParamImage ParamImage{};
 
 namespace params {
 
 namespace {
-
-constexpr int kAddressByte = 16;  // address n at 16 + 3(n-1), high byte first
-constexpr int kToneByte = 10;
-constexpr int kP1Byte = 11;
-constexpr int kMaskByte = 40;
 
 std::string Decimal(int n) { return std::to_string(n); }
 
@@ -56,8 +53,8 @@ TTexts ImageTexts(const TParamImage& image) {
   TTexts t;
   t.Dead = Decimal(image[kDeadByte]);
   t.Zapis = Decimal(image[kOrderByte]);
-  t.Ser1 = Decimal(image[4]);
-  t.Ser2 = Decimal(image[5]);
+  t.Ser1 = Decimal(image[kSerHiByte]);
+  t.Ser2 = Decimal(image[kSerLoByte]);
   t.Op = Decimal(image[kOperatorByte]);
   t.Net = Decimal(image[kNetByte]);
   t.Dau1 = Decimal(image[kDau1Byte]);
@@ -119,8 +116,8 @@ TParamImage ImageForWrite(const TValues& values, std::uint8_t operatorCode) {
   image[1] = kHeader[1];
   image[kDeadByte] = low8(values.Dead);
   image[kOrderByte] = 0;
-  image[4] = low8(values.Ser1);
-  image[5] = low8(values.Ser2);
+  image[kSerHiByte] = low8(values.Ser1);
+  image[kSerLoByte] = low8(values.Ser2);
   image[kOperatorByte] = operatorCode;
   image[kNetByte] = low8(values.Net);
   image[kDau1Byte] = low8(values.Dau1);

@@ -6,14 +6,19 @@
 // 170,180,..."), and takes them back after "z" as raw bytes in a 128-byte
 // frame (the image, then 56 bytes of 0xFF).
 //
-//   0, 1   header, 0x55 0xAA in a write    10      key tone          P0
-//   2      dead time          Dead         11..15  MSKP A, B, C,     P1..P5
-//   3      write order        Zapis (shown)          Param. 1, 2
-//   4, 5   serial number      Ser1, Ser2   16..39  address n, high byte
-//   6      operator code      Op (shown)             first     Adr1..Adr8
-//   7      network, 0 = all   Net          40..71  mask-group value c of
-//   8, 9   transmitters,      Dau1, Dau2             address n at
-//          0 = all                                    40 + 4(n-1) + (c-1)  F11..F84
+//   byte    content                                     field
+//   0, 1    header, 0x55 0xAA in a write                -
+//   2       dead time                                   Dead
+//   3       write order (a write sends 0)               Zapis, shown only
+//   4, 5    serial number, high and low byte            Ser1, Ser2
+//   6       operator code (a write sends the login's)   Op, shown only
+//   7       network, 0 = all                            Net
+//   8, 9    transmitters, 0 = all                       Dau1, Dau2
+//   10      key tone                                    P0
+//   11..15  MSKP GRUPY A, B, C, Param. 1, Param.2       P1..P5
+//   16..39  address n at 16 + 3(n-1), high byte first   Adr1..Adr8
+//   40..71  mask-group value c of address n at          F11..F84
+//           40 + 4(n-1) + (c-1)
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -33,12 +38,19 @@ extern TParamImage ParamImage;
 
 namespace params {
 
+// Where the fields are in the image (see the table above).
 inline constexpr int kDeadByte = 2;
 inline constexpr int kOrderByte = 3;
+inline constexpr int kSerHiByte = 4;
+inline constexpr int kSerLoByte = 5;
 inline constexpr int kOperatorByte = 6;
 inline constexpr int kNetByte = 7;
 inline constexpr int kDau1Byte = 8;
 inline constexpr int kDau2Byte = 9;
+inline constexpr int kToneByte = 10;
+inline constexpr int kP1Byte = 11;
+inline constexpr int kAddressByte = 16;
+inline constexpr int kMaskByte = 40;
 inline constexpr std::uint8_t kHeader[2] = {0x55, 0xAA};
 inline constexpr int kMaxAddress = 2097151;  // 21 bits: the high byte is 0..31
 
