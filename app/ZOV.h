@@ -6,13 +6,14 @@
 #include <QPushButton>
 #include <QFrame>
 
+#include "ProgramInfo.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
 class TComPort;
 class TSleeper;
 
-inline const char* const kMainCaption = "ZOV Q5r (v.4.03)";
+inline const char* const kMainCaption = "ZOV Q5r (v." ZOV_VERSION ")";
 
 class TZOV : public TForm {
  public:

@@ -12,32 +12,21 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include "ProgramInfo.h"
 #include "serial/PortMap.h"
 #include "sim/Receiver.h"
 
 namespace {
 
-const char* const kUsage = R"(Usage: zov-receiver-sim [OPTION]...
-A simulated ZOV Q5r siren receiver. It opens a pseudo-terminal, publishes it
+// The help text: Qt lays out the option list between these two parts.
+const char* const kDescription = R"(A simulated ZOV Q5r siren receiver. It opens a pseudo-terminal, publishes it
 as a COM port in the port map ($XDG_CONFIG_HOME/zov-q5r/ports, default
-~/.config/zov-q5r/ports), and answers there as the receiver would.
+~/.config/zov-q5r/ports), and answers there as the receiver would.)";
 
-Options:
-  --port COMn | n       publish as COMn (1..16); refused when COMn already
-                        stands for a device that exists. Default: the first
-                        free number.
-  --no-pacing           send at once instead of about 1.04 ms per byte
-                        (a 9600-baud line; a full monitor then takes ~30 s)
-  --monitor-lines N     event lines in the monitor (default 700, ~30 s)
-  --fault NAME          switch a fault on; repeat it or give a comma list
-  --slow-ms N           pause of the "slow" fault (default 2500)
-  --late-ms N           pause of the "monitor-late" fault (default 45000)
-  --reset-on-start      start as if the reset button had just been pressed
-  --log FILE            write the traffic log to FILE: one entry per read or
-                        write, "ms rx|tx hex |text|" (ms since start, rx =
-                        from the program, tx = to it), "ms -- note" for events
-  --help                this text
-
+const char* const kMoreHelp = R"(
 While it runs:
   Enter                 presses the receiver's reset button
   q then Enter          ends the simulator
@@ -108,8 +97,13 @@ bool ParsePort(std::string s, int& out) {
   return ParseInt(s.c_str(), 1, serial::kMaxPortNumber, out);
 }
 
-void PrintHelp() {
-  std::fputs(kUsage, stdout);
+void PrintHelp(const QCommandLineParser& parser) {
+  // Qt's help starts with a usage line naming "<executable_name>" when there
+  // is no application object; the program's own line replaces it.
+  QString qtHelp = parser.helpText();
+  qtHelp.remove(0, qtHelp.indexOf(QLatin1Char('\n')) + 1);
+  std::printf("Usage: zov-receiver-sim [OPTION]...\n%s", qtHelp.toLocal8Bit().constData());
+  std::fputs(kMoreHelp, stdout);
   for (sim::Fault f : sim::AllFaults()) {
     // Name in a column of its own, the description wrapped beside it.
     std::string line = "  " + std::string(sim::FaultName(f));
@@ -144,64 +138,78 @@ int Usage(const std::string& msg) {
   return 2;
 }
 
+// Fills `o` from the command line. Returns the exit status when the program
+// is to end at once (after --help, --version or an error), otherwise -1.
+int ParseCommandLine(int argc, char** argv, sim::Options& o) {
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QString::fromUtf8(kDescription));
+  const QCommandLineOption port(QStringLiteral("port"),
+      QStringLiteral("publish as COMn (1..16); refused when COMn already stands for a device that exists. "
+                     "Default: the first free number."), QStringLiteral("COMn|n"));
+  const QCommandLineOption noPacing(QStringLiteral("no-pacing"),
+      QStringLiteral("send at once instead of about 1.04 ms per byte (a 9600-baud line; a full monitor then "
+                     "takes ~30 s)"));
+  const QCommandLineOption monitorLines(QStringLiteral("monitor-lines"),
+      QStringLiteral("event lines in the monitor (default 700, ~30 s)"), QStringLiteral("N"));
+  const QCommandLineOption fault(QStringLiteral("fault"),
+      QStringLiteral("switch a fault on; repeat it or give a comma list"), QStringLiteral("NAME"));
+  const QCommandLineOption slowMs(QStringLiteral("slow-ms"),
+      QStringLiteral("pause of the \"slow\" fault (default 2500)"), QStringLiteral("N"));
+  const QCommandLineOption lateMs(QStringLiteral("late-ms"),
+      QStringLiteral("pause of the \"monitor-late\" fault (default 45000)"), QStringLiteral("N"));
+  const QCommandLineOption resetOnStart(QStringLiteral("reset-on-start"),
+      QStringLiteral("start as if the reset button had just been pressed"));
+  const QCommandLineOption log(QStringLiteral("log"),
+      QStringLiteral("write the traffic log to FILE: one entry per read or write, \"ms rx|tx hex |text|\" "
+                     "(ms since start, rx = from the program, tx = to it), \"ms -- note\" for events"),
+      QStringLiteral("FILE"));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text"));
+  const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
+  parser.addOptions({port, noPacing, monitorLines, fault, slowMs, lateMs, resetOnStart, log, help, version});
+
+  if (!parser.parse(args)) return Usage(parser.errorText().toStdString());
+  if (parser.isSet(help)) {
+    PrintHelp(parser);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("zov-receiver-sim %s\n", ZOV_VERSION);
+    return 0;
+  }
+  if (!parser.positionalArguments().isEmpty())
+    return Usage("unknown argument '" + parser.positionalArguments().first().toStdString() + "'");
+
+  o.pacing = !parser.isSet(noPacing);
+  o.resetOnStart = parser.isSet(resetOnStart);
+  if (parser.isSet(port) && !ParsePort(parser.value(port).toStdString(), o.port))
+    return Usage("--port wants COM1..COM16 or 1..16");
+  if (parser.isSet(monitorLines) && !ParseInt(parser.value(monitorLines).toStdString().c_str(), 0, 100000, o.monitorLines))
+    return Usage("--monitor-lines wants 0..100000");
+  if (parser.isSet(slowMs) && !ParseInt(parser.value(slowMs).toStdString().c_str(), 0, 600000, o.slowDelayMs))
+    return Usage("--slow-ms wants 0..600000");
+  if (parser.isSet(lateMs) && !ParseInt(parser.value(lateMs).toStdString().c_str(), 0, 600000, o.monitorLateMs))
+    return Usage("--late-ms wants 0..600000");
+  if (parser.isSet(log)) {
+    o.logPath = parser.value(log).toLocal8Bit().toStdString();
+    if (o.logPath.empty()) return Usage("--log wants a file name");
+  }
+  for (const QString& list : parser.values(fault)) {
+    for (const QString& name : list.split(QLatin1Char(','))) {
+      const auto f = sim::FaultFromName(name.toStdString());
+      if (!f) return Usage("unknown fault '" + name.toStdString() + "'");
+      o.faults.insert(*f);
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   sim::Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    std::string val;
-    bool hasVal = false;
-    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
-      val = a.substr(a.find('=') + 1);
-      a = a.substr(0, a.find('='));
-      hasVal = true;
-    }
-    auto value = [&]() -> const char* {
-      if (hasVal) return val.c_str();
-      if (i + 1 >= argc) return nullptr;
-      return argv[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      PrintHelp();
-      return 0;
-    } else if (a == "--no-pacing") {
-      o.pacing = false;
-    } else if (a == "--reset-on-start") {
-      o.resetOnStart = true;
-    } else if (a == "--port") {
-      const char* v = value();
-      if (!v || !ParsePort(v, o.port)) return Usage("--port wants COM1..COM16 or 1..16");
-    } else if (a == "--monitor-lines") {
-      const char* v = value();
-      if (!v || !ParseInt(v, 0, 100000, o.monitorLines)) return Usage("--monitor-lines wants 0..100000");
-    } else if (a == "--slow-ms") {
-      const char* v = value();
-      if (!v || !ParseInt(v, 0, 600000, o.slowDelayMs)) return Usage("--slow-ms wants 0..600000");
-    } else if (a == "--late-ms") {
-      const char* v = value();
-      if (!v || !ParseInt(v, 0, 600000, o.monitorLateMs)) return Usage("--late-ms wants 0..600000");
-    } else if (a == "--log") {
-      const char* v = value();
-      if (!v || !*v) return Usage("--log wants a file name");
-      o.logPath = v;
-    } else if (a == "--fault") {
-      const char* v = value();
-      if (!v) return Usage("--fault wants a name");
-      std::string list = v;
-      std::size_t pos = 0;
-      while (pos <= list.size()) {
-        const std::size_t comma = std::min(list.find(',', pos), list.size());
-        const std::string name = list.substr(pos, comma - pos);
-        const auto f = sim::FaultFromName(name);
-        if (!f) return Usage("unknown fault '" + name + "'");
-        o.faults.insert(*f);
-        pos = comma + 1;
-      }
-    } else {
-      return Usage("unknown argument '" + std::string(argv[i]) + "'");
-    }
-  }
+  if (const int status = ParseCommandLine(argc, argv, o); status >= 0) return status;
 
   // Signals arrive through a signalfd; blocking them before the receiver's
   // thread starts keeps them away from that thread too.

@@ -1,0 +1,54 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <cstdio>
+
+#include "ProgramInfo.h"
+
+namespace {
+
+const char* const kDescription =
+    "Configuration tool for the ZOV Q5r siren receiver on a serial port: it logs in on the\n"
+    "receiver, reads and writes its parameters, reads and sets its clock, and reads out,\n"
+    "saves and clears its event monitor. Its windows are in Czech.\n"
+    "\n"
+    "Ports are named COM1 to COM16. COMn is the entry COMn of the port map\n"
+    "$XDG_CONFIG_HOME/zov-q5r/ports (default ~/.config/zov-q5r/ports), a symlink to a\n"
+    "device; the serial devices present take the numbers that the map leaves free.\n"
+    "Opening a port needs membership of the group dialout. See zov-q5r(1).";
+
+}  // namespace
+
+std::optional<int> HandleCommandLine(int argc, char** argv) {
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QString::fromUtf8(kDescription));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Shows this help and ends."));
+  const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version and ends."));
+  parser.addOptions({help, version});
+
+  auto refuse = [](const QString& why) {
+    std::fprintf(stderr, "zov-q5r: %s\nTry 'zov-q5r --help'.\n", why.toLocal8Bit().constData());
+    return 2;
+  };
+  if (!parser.parse(args)) return refuse(parser.errorText());
+  if (!parser.positionalArguments().isEmpty())
+    return refuse(QStringLiteral("unexpected argument '%1'; the program takes none.")
+                      .arg(parser.positionalArguments().first()));
+  if (parser.isSet(help)) {
+    // Without an application object Qt's usage line names
+    // "<executable_name>"; the program's own line replaces it.
+    QString text = parser.helpText();
+    text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
+    std::printf("Usage: zov-q5r [OPTION]\n%s", text.toLocal8Bit().constData());
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("zov-q5r %s\n", ZOV_VERSION);
+    return 0;
+  }
+  return std::nullopt;
+}

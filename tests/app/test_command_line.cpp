@@ -1,0 +1,43 @@
+// The program's command line, run as a process without any display: --help
+// and --version answer before a window could be needed, and anything else
+// is refused with exit status 2.
+#include <QProcess>
+
+#include "AppTest.h"
+#include "ProgramInfo.h"
+
+namespace {
+
+TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
+  struct Case {
+    QStringList args;
+    int status;
+    const char* out;   // expected in stdout
+    const char* err;   // expected in stderr
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: zov-q5r [OPTION]", ""},
+      {{"-h"}, 0, "--version", ""},
+      {{"--version"}, 0, "zov-q5r " ZOV_VERSION "\n", ""},
+      {{"--frobnicate"}, 2, "", "zov-q5r: Unknown option 'frobnicate'."},
+      {{"--version", "COM1"}, 2, "", "unexpected argument 'COM1'"},
+  };
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
+  for (const Case& c : cases) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZOV_EXE), c.args);
+    ASSERT_TRUE(p.waitForFinished(10000)) << c.args.join(' ').toStdString();
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << c.args.join(' ').toStdString();
+    EXPECT_EQ(p.exitCode(), c.status) << c.args.join(' ').toStdString() << "\n" << err.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromUtf8(c.out))) << out.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.err))) << err.toStdString();
+    if (c.status == 0) EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    else EXPECT_TRUE(out.isEmpty() && err.contains(QStringLiteral("Try 'zov-q5r --help'."))) << err.toStdString();
+  }
+}
+
+}  // namespace
