@@ -397,9 +397,11 @@ void TParametry::Button2Click() { Close(); }
 // ---------------------------------------------------------------- defaults
 
 void TParametry::DefaultClick() {
-  if (QMessageBox::question(this, QStringLiteral("Dotaz"), QStringLiteral("Opravdu zavést předvolené hodnoty ?"),
-                            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-    return;
+  QMessageBox question(QMessageBox::Question, QStringLiteral("Dotaz"),
+                       QStringLiteral("Opravdu zavést předvolené hodnoty ?"), QMessageBox::Yes | QMessageBox::No, this);
+  question.button(QMessageBox::Yes)->setText(QStringLiteral("&Ano"));
+  question.button(QMessageBox::No)->setText(QStringLiteral("&Ne"));
+  if (question.exec() != QMessageBox::Yes) return;
   // All networks and transmitters: the boxes' handlers run as on a click.
   site->setChecked(true);
   ShowTexts(DefaultTexts(OperatorCode));
