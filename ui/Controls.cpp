@@ -70,7 +70,6 @@ void TImage::paintEvent(QPaintEvent*) {
   p.drawImage(QPoint(0, 0), picture_);
 }
 
-
 bool IsOperatorFocusChange(Qt::FocusReason reason) {
   return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
          reason == Qt::ShortcutFocusReason;
@@ -181,7 +180,7 @@ bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ContextMenu: {
       QMenu* menu = edit_->createStandardContextMenu();
       if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        paste->disconnect();
+        QObject::disconnect(paste, &QAction::triggered, nullptr, nullptr);
         connect(paste, &QAction::triggered, this, [this] { PasteFiltered(QApplication::clipboard()->text()); });
       }
       menu->setAttribute(Qt::WA_DeleteOnClose);
