@@ -1,8 +1,25 @@
 #include "clock/SetTim.h"
 
+#include <QLocale>
+#include <QStringDecoder>
+#include <string>
+
+#include "clock/ClockRules.h"
+#include "clock/PcClock.h"
+#include "link/Channel.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 
 namespace {
+
+const char* const kPrompt = "CMD>";
+
+// The receiver's characters (code page 1250) for a field.
+QString FromReceiver(const std::string& bytes) {
+  QStringDecoder decoder("windows-1250");
+  if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  return decoder(QByteArray::fromStdString(bytes));
+}
 
 TPanel* LabelPanel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
   auto* p = new TPanel(parent);
@@ -55,12 +72,10 @@ TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
   PCT = ClockPanel(this, QStringLiteral("PCT"), 160, 208, 81);
   // Day and month digits may be left blank, the year and the time digits
   // (but the first hour digit) are required; the separators are fixed.
-  Dat = new QLineEdit(this);
+  Dat = new TMaskEdit(QStringLiteral("00.00.9999"), this);
   SetBounds(Dat, 160, 48, 81, 24);
-  Dat->setInputMask(QStringLiteral("99.99.0000; "));
-  Tim = new QLineEdit(this);
+  Tim = new TMaskEdit(QStringLiteral("09:99:99"), this);
   SetBounds(Tim, 160, 80, 81, 24);
-  Tim->setInputMask(QStringLiteral("90:00:00; "));
   PCD = ClockPanel(this, QStringLiteral("PCD"), 160, 176, 81);
   DOW = ClockPanel(this, QStringLiteral("DOW"), 160, 144, 33);
 
@@ -73,7 +88,7 @@ TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
   Memo1->document()->setDocumentMargin(1);
   Memo1->setPlainText(QStringLiteral(" Ne = 0\n Po = 1\n •••\n Pá = 5\n So = 6"));
 
-  Dvt = new QLineEdit(this);
+  Dvt = new TEdit(this);
   SetBounds(Dvt, 160, 16, 49, 24);
   Dvt->setText(QStringLiteral("Dvt"));
   Panel2 = LabelPanel(this, QStringLiteral("Den v týdnu"), 16, 16, 137, 25);
@@ -83,11 +98,135 @@ TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
   Read->setFont(SansFont(17, true));
   Read->hide();
 
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(1000);
-
   setTabOrder(Button1, Dvt);
   setTabOrder(Dvt, Dat);
   setTabOrder(Dat, Tim);
   setTabOrder(Tim, Button2);
+
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+  // The exit handlers run through Guarded already.
+  Dvt->OnExit = [this] { dvtExit(); };
+  Dat->OnExit = [this] { DatExit(); };
+  Tim->OnExit = [this] { TimExit(); };
+  // "Storno" abandons whatever is being edited.
+  for (TEdit* field : {static_cast<TEdit*>(Dvt), static_cast<TEdit*>(Dat), static_cast<TEdit*>(Tim)})
+    field->SetCancelControl(Button1);
+
+  // The computer's clock runs from now to the end of the program, shown or
+  // not. Each tick aims just past the next whole second, so the seconds
+  // shown change with the system clock's and timer drift never adds up.
+  clock_ = [] { return QDateTime::currentDateTime(); };
+  Timer1 = new QTimer(this);
+  Timer1->setSingleShot(true);
+  Timer1->setTimerType(Qt::PreciseTimer);
+  connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+  Timer1->start(MsToNextSecond(clock_().time()));
+}
+
+void TSetTim::ShowStatus(const QColor& color, const QColor& fontColor, const QString& text) {
+  Read->SetColor(color);
+  Read->SetFontColor(fontColor);
+  Read->SetCaption(text);
+  Read->show();
+  Read->raise();
+}
+
+void TSetTim::FormActivate() {
+  SetActiveControl(Button1);
+  Button2->setEnabled(false);
+  ShowStatus(ButtonFaceColor(), Qt::black, QStringLiteral("Probíhá čtení hodin přijímače"));
+  try {
+    RxText().Clear();
+    SendAndWait("\r", 1000);
+    if (!RxText().Contains(kPrompt)) {
+      ShowStatus(kRed, kWhite, QStringLiteral("Chyba čtení hodin přijímače"));
+      return;
+    }
+    RxText().Clear();
+    SendAndWait("t", 1000);
+  } catch (...) {
+    // A port error ends the read; the error box shows it.
+    ShowStatus(kRed, kWhite, QStringLiteral("Chyba čtení hodin přijímače"));
+    throw;
+  }
+  const TClockReading reading = CutClockReply(RxText().Line(0));
+  Dvt->setText(FromReceiver(reading.Dvt));
+  Dat->setText(FromReceiver(reading.Dat));
+  Tim->setText(FromReceiver(reading.Tim));
+  Button2->setEnabled(true);
+  Read->hide();
+}
+
+void TSetTim::Button1Click() { Close(); }
+
+void TSetTim::Button2Click() {
+  // A value refused on leaving its field is never written, however the
+  // button was reached.
+  for (TEdit* field : {static_cast<TEdit*>(Dvt), static_cast<TEdit*>(Dat), static_cast<TEdit*>(Tim)})
+    if (!CheckField(field)) return;
+  // The values as checked, whatever happens to the fields meanwhile.
+  const std::vector<std::string> fields =
+      ClockWriteFields(Dvt->text().toStdString(), Dat->EditText().toStdString(), Tim->EditText().toStdString());
+
+  Button2->setEnabled(false);
+  ShowStatus(kBlue, kWhite, QStringLiteral("Probíhá zápis hodin přijímače"));
+  try {
+    RxText().Clear();
+    SendAndWait("\r", 1000);
+    if (!RxText().Contains(kPrompt)) {
+      // Nothing has gone out after the carriage return; say so instead of
+      // leaving the write in progress on screen.
+      ShowStatus(kRed, kWhite, QStringLiteral("Chyba zápisu hodin přijímače"));
+      return;
+    }
+    RxText().Clear();
+    Channel().Send("s");
+    for (const std::string& field : fields) SendAndWait(field, 500);
+  } catch (...) {
+    ShowStatus(kRed, kWhite, QStringLiteral("Chyba zápisu hodin přijímače"));
+    throw;
+  }
+  Close();
+}
+
+void TSetTim::Timer1Timer() {
+  const QDateTime now = clock_();
+  Timer1->start(MsToNextSecond(now.time()));
+  const TPcClockTexts texts = PcClockTexts(now, QLocale());
+  DOW->SetCaption(texts.Dow);
+  PCD->SetCaption(texts.Date);
+  PCT->SetCaption(texts.Time);
+}
+
+bool TSetTim::InRange(TEdit* field) const {
+  if (field == Dvt) return DayOfWeekInRange(Dvt->text().toStdString());
+  if (field == Dat) return DateInRange(Dat->EditText().toStdString());
+  return TimeInRange(Tim->EditText().toStdString());
+}
+
+bool TSetTim::CheckField(TEdit* field) {
+  field->ValidateEdit();
+  if (InRange(field)) return true;
+  Refuse(field);
+  return false;
+}
+
+void TSetTim::Refuse(TEdit* field) {
+  // Back first, so a button pressed on the way out is let go unclicked.
+  field->SetFocusBack();
+  MessageDialog().ShowText(QStringLiteral("Nepovolený vstup"));
+  field->SetFocusBack();
+}
+
+void TSetTim::dvtExit() {
+  if (!InRange(Dvt)) Refuse(Dvt);
+}
+
+void TSetTim::DatExit() {
+  if (!InRange(Dat)) Refuse(Dat);
+}
+
+void TSetTim::TimExit() {
+  if (!InRange(Tim)) Refuse(Tim);
 }

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 #include "ui/Form.h"
 
 class TRcvInit;

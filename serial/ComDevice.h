@@ -4,7 +4,7 @@
 // after the Windows communications API the component was designed around
 // (device control block, COMMTIMEOUTS, ClearCommError, modem status, purge,
 // event mask and event wait). Two implementations: the Linux one on termios
-// (LinuxComDevice.cpp) and a recording fake for the tests.
+// (serial/LinuxComDevice.h) and a recording fake for the tests.
 //
 // Every operation that fails throws ComOsError, carrying the Windows-style
 // error code the component puts into its messages and the errno behind it.
@@ -13,10 +13,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 // Windows error codes the Linux layer reports (errno -> code table in
-// LinuxComDevice.cpp).
+// ComDevice.cpp).
 namespace winerr {
 inline constexpr int kFileNotFound = 2;        // ENOENT, ENODEV, ENXIO, no such COM name
 inline constexpr int kAccessDenied = 5;        // EACCES, EPERM
@@ -31,7 +30,7 @@ inline constexpr int kGenFailure = 31;         // anything else
 }  // namespace winerr
 
 // The Windows-style code for an errno (table beside its definition in
-// LinuxComDevice.cpp). Every place that turns an errno into a code uses it.
+// ComDevice.cpp). Every place that turns an errno into a code uses it.
 int WinCodeFromErrno(int sysErrno);
 
 class ComOsError : public std::runtime_error {
@@ -45,6 +44,9 @@ class ComOsError : public std::runtime_error {
   int winCode_;
   int sysErrno_;
 };
+
+// Throws ComOsError for an errno, with what failed and the system's words.
+[[noreturn]] void ThrowOsError(int sysErrno, const std::string& what);
 
 // Device control block, field for field as the component fills it.
 struct TDCB {
@@ -113,13 +115,6 @@ namespace purge {
 inline constexpr uint32_t TXABORT = 0x1, RXABORT = 0x2, TXCLEAR = 0x4, RXCLEAR = 0x8;
 }
 
-// What TakeInput found.
-struct TInputTake {
-  bool RxChar = false;        // bytes were queued since the last report (EV_RXCHAR)
-  uint32_t InQue = 0;         // bytes waiting in the input queue now
-  bool KeepWatching = false;  // false: the watch is over, the event wait has the input back
-};
-
 // One open device. Read, Write, ClearCommError, GetCommModemStatus and
 // PurgeComm may be called from the GUI thread while the event thread is
 // inside WaitCommEvent; implementations are thread-safe for that.
@@ -148,30 +143,8 @@ class IComDevice {
   // Ends a pending WaitCommEvent, or the next one if none is pending, at
   // once. Callable from any thread.
   virtual void CancelWait() = 0;
-
-  // Received bytes watched from the GUI thread, so that their notification
-  // costs one thread wake-up instead of two (the event thread's, then the
-  // GUI thread's). InputHandles are descriptors for the GUI thread to poll
-  // for reading (none: the device cannot be watched so). While the watch is
-  // on (WatchInput(true) accepted it), the event wait neither takes received
-  // bytes from the driver nor reports EV_RXCHAR; TakeInput does both, and is
-  // to be called whenever a handle polls readable. Every other event stays
-  // with the event wait, which also still learns of a vanished device.
-  virtual std::vector<int> InputHandles() const { return {}; }
-  // false: refused (no handles, or input flow control, which needs the
-  // event wait to pace the driver).
-  virtual bool WatchInput(bool on) {
-    (void)on;
-    return false;
-  }
-  virtual TInputTake TakeInput() { return {}; }
 };
 
 // Opens a device by its COM name ("COM3"), exclusively. Throws ComOsError.
 using TComDeviceOpener = std::function<std::unique_ptr<IComDevice>(const std::string& portName)>;
 
-// The Linux device layer: resolves the COM name (serial/PortNames.h) and
-// opens the device file it stands for.
-std::unique_ptr<IComDevice> OpenLinuxComDevice(const std::string& portName);
-// The same for a device path, for tools and tests.
-std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path);

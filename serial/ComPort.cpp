@@ -7,26 +7,22 @@
 
 #include <cerrno>
 #include <climits>
+#include <iterator>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
-#include "serial/ComInputWatch.h"
+#include "serial/ComLossReport.h"
+#include "serial/ComNotifyWindow.h"
 #include "serial/ComThread.h"
+#include "serial/LinuxComDevice.h"
+
+static_assert(TCustomComPort::PortEventMessage == kPortEventMessage);
 
 namespace {
 
 std::mutex g_openerMutex;
 TComDeviceOpener g_defaultOpener;
-
-// Runs a device operation; a ComOsError becomes EComPort with the given code.
-template <typename F>
-auto Checked(int portErrorCode, F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const ComOsError& e) {
-    throw EComPort(portErrorCode, e.WinCode(), e.SysErrno());
-  }
-}
 
 constexpr uint32_t kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                    14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -36,7 +32,6 @@ constexpr uint32_t kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   48
 TCustomComPort::TCustomComPort(QObject* owner) : QObject(owner) {}
 
 TCustomComPort::~TCustomComPort() {
-  if (destroyedFlag_) *destroyedFlag_ = true;
   try {
     ClosePort();
   } catch (...) {
@@ -50,6 +45,7 @@ TCustomComPort::~TCustomComPort() {
   StopEventThread();
   CloseDevice();
   connected_ = false;
+  if (loss_) loss_->PortClosed();
 }
 
 // ---------------------------------------------------------------------------
@@ -60,6 +56,7 @@ void TCustomComPort::OpenPort() {
   FireBeforeOpen();
   OpenDevice();
   connected_ = true;
+  loss_ = std::make_shared<TComLossReport>();
   try {
     ConfigureDevice();
   } catch (...) {
@@ -69,18 +66,15 @@ void TCustomComPort::OpenPort() {
   }
   if (!events_.Empty()) {
     if (syncMethod_ == smWindowSync) {
-      notifyWindow_ = std::make_unique<TComNotifyWindow>(this);
+      notifyWindow_ = std::make_unique<TComNotifyWindow>([this](TComEvent e) { DispatchEvent(e); });
       QCoreApplication* app = QCoreApplication::instance();
       if (app && app->thread() != QThread::currentThread()) notifyWindow_->moveToThread(app->thread());
     }
     TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster();
     if (guiPoster_)
       poster = [gui = guiPoster_](std::shared_ptr<TComHandOver> h) { gui([h] { h->RunPending(); }); };
-    ++openRound_;
-    dispatchDepth_ = 0;
-    StartInputWatch();  // before the thread: the input is never the wait's and the watch's at once
-    thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, notifyWindow_.get(), poster,
-                                           inputWatch_ != nullptr);
+    thread_ = std::make_unique<TComThread>([this](TComEvent e) { DispatchEvent(e); }, device_, events_, syncMethod_,
+                                           notifyWindow_.get(), poster, loss_);
   }
   FireAfterOpen();
   FireCTSChange(LineSignals().Contains(sigCTS));
@@ -103,6 +97,7 @@ void TCustomComPort::ClosePort() {
   StopEventThread();
   CloseDevice();
   connected_ = false;
+  loss_->PortClosed();  // a report of its wait still on its way is dropped
   FireAfterClose();
 }
 
@@ -115,98 +110,13 @@ void TCustomComPort::SetConnected(bool value) {
 }
 
 void TCustomComPort::StopEventThread() {
-  StopInputWatch();
   if (!thread_) return;
-  ++openRound_;
   // Take it out first: a handler run by the wait below may look at the port.
   std::unique_ptr<TComThread> thread = std::move(thread_);
   thread->RequestStop();
   thread->WaitFor();
   thread.reset();
   notifyWindow_.reset();
-}
-
-void TCustomComPort::StartInputWatch() {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (syncMethod_ != smThreadSync || !events_.Contains(evRxChar) || guiPoster_ || !app ||
-      app->thread() != QThread::currentThread())
-    return;
-  const std::vector<int> handles = device_->InputHandles();
-  if (handles.empty()) return;
-  bool accepted = false;
-  try {
-    accepted = device_->WatchInput(true);
-  } catch (...) {
-    // not watched: the event thread keeps the input
-  }
-  if (accepted) inputWatch_ = std::make_unique<TComInputWatch>(this, handles);
-}
-
-void TCustomComPort::StopInputWatch() {
-  inputWatch_.reset();
-  inputWatchAsleep_ = false;
-}
-
-void TCustomComPort::InputArrived() {
-  if (!inputWatch_ || !device_) return;
-  if (dispatchDepth_ > 0) {
-    // A handler runs an event loop of its own: sleep until it has returned
-    // (the bytes wait; a level-triggered watch would otherwise spin).
-    inputWatch_->SetEnabled(false);
-    inputWatchAsleep_ = true;
-    return;
-  }
-  TInputTake take;
-  try {
-    take = device_->TakeInput();
-  } catch (...) {
-    take = TInputTake{};  // a failing device: the event thread meets it too, and reports it
-  }
-  if (!take.KeepWatching) {
-    // Gone, or input flow control switched on: the event thread has the
-    // input from here on.
-    StopInputWatch();
-    try {
-      device_->WatchInput(false);
-    } catch (...) {
-    }
-  }
-  if (!take.RxChar || take.InQue == 0) return;
-  // The count is the input queue right now, as the event thread's dispatch
-  // would read it.
-  const int count = take.InQue > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(take.InQue);
-  // The handler may destroy the port: its destructor sets the flag.
-  bool destroyed = false;
-  bool* const outer = std::exchange(destroyedFlag_, &destroyed);
-  const uint64_t round = BeginDispatch();
-  try {
-    FireRxChar(count);
-  } catch (...) {
-    try {
-      ShowApplicationError(std::current_exception());
-    } catch (...) {
-    }
-  }
-  if (destroyed) {
-    if (outer) *outer = true;
-    return;
-  }
-  destroyedFlag_ = outer;
-  EndDispatch(round);
-}
-
-uint64_t TCustomComPort::BeginDispatch() {
-  if (dispatchDepth_++ == 0 && thread_) thread_->HoldHandOver();
-  return openRound_;
-}
-
-void TCustomComPort::EndDispatch(uint64_t round) {
-  if (round != openRound_ || dispatchDepth_ == 0) return;
-  if (--dispatchDepth_ == 0) {
-    if (inputWatchAsleep_ && inputWatch_) inputWatch_->SetEnabled(true);
-    inputWatchAsleep_ = false;
-    if (thread_) thread_->ReleaseHandOver();
-  }
 }
 
 void TCustomComPort::OpenDevice() {
@@ -243,6 +153,20 @@ void TCustomComPort::SetDeviceOpener(TComDeviceOpener opener) { opener_ = std::m
 void TCustomComPort::SetDefaultDeviceOpener(TComDeviceOpener opener) {
   std::lock_guard lock(g_openerMutex);
   g_defaultOpener = std::move(opener);
+}
+
+void TCustomComPort::RaiseOsError(EComPort error) const {
+  if (loss_) loss_->CallerFailed(error);
+  throw error;
+}
+
+template <typename F>
+auto TCustomComPort::Checked(int portErrorCode, F&& f) const -> decltype(f()) {
+  try {
+    return f();
+  } catch (const ComOsError& e) {
+    RaiseOsError(EComPort(portErrorCode, e.WinCode(), e.SysErrno()));
+  }
 }
 
 std::shared_ptr<IComDevice> TCustomComPort::DeviceOrThrow(int portErrorCode) const {
@@ -286,20 +210,25 @@ void TCustomComPort::SetPort(const std::string& value) {
 TDCB TCustomComPort::DeviceControlBlock() const {
   TDCB d;
   d.DCBlength = 28;
-  d.BaudRate = baudRate_ == brCustom ? static_cast<uint32_t>(customBaudRate_) : kBaudRates[baudRate_];
+  // A TBaudRate outside the table (only a cast makes one) is no rate: the
+  // device refuses 0 (EComPort 7, code 87) instead of reading past the table.
+  if (baudRate_ == brCustom)
+    d.BaudRate = static_cast<uint32_t>(customBaudRate_);
+  else
+    d.BaudRate = baudRate_ < std::size(kBaudRates) ? kBaudRates[baudRate_] : 0;
   const bool errorChar = parity_.Check() && parity_.Replace();
   uint32_t f = dcb::fBinary;
   if (parity_.Check()) f |= dcb::fParity;
   if (flowControl_.OutCTSFlow()) f |= dcb::fOutxCtsFlow;
   if (flowControl_.OutDSRFlow()) f |= dcb::fOutxDsrFlow;
-  f |= static_cast<uint32_t>(flowControl_.ControlDTR()) << dcb::fDtrControlShift;
+  f |= (static_cast<uint32_t>(flowControl_.ControlDTR()) & 3) << dcb::fDtrControlShift;  // two bits, no more
   if (flowControl_.DSRSensitivity()) f |= dcb::fDsrSensitivity;
   if (flowControl_.TxContinueOnXoff()) f |= dcb::fTXContinueOnXoff;
   if (flowControl_.XonXoffOut()) f |= dcb::fOutX;
   if (flowControl_.XonXoffIn()) f |= dcb::fInX;
   if (errorChar) f |= dcb::fErrorChar;
   if (discardNull_) f |= dcb::fNull;
-  f |= static_cast<uint32_t>(flowControl_.ControlRTS()) << dcb::fRtsControlShift;
+  f |= (static_cast<uint32_t>(flowControl_.ControlRTS()) & 3) << dcb::fRtsControlShift;
   d.Flags = f;
   d.XonLim = d.XoffLim = static_cast<uint16_t>(buffer_.InputSize() / 4);
   d.ByteSize = static_cast<uint8_t>(5 + dataBits_);
@@ -354,8 +283,8 @@ void TCustomComPort::FreePendingIo(TPendingIo* record) { delete record; }
 int TCustomComPort::WaitForOperation(TPendingIo* record) {
   if (!record) throw EComPort(4);
   const int code = record->Kind == ioWrite ? 2 : 3;
-  if (record->OsErrorCode != 0) throw EComPort(code, record->OsErrorCode, record->SysErrno);
-  if (!record->Finished) throw EComPort(code, 996 /* ERROR_IO_INCOMPLETE */, 0);
+  if (record->OsErrorCode != 0) RaiseOsError(EComPort(code, record->OsErrorCode, record->SysErrno));
+  if (!record->Finished) RaiseOsError(EComPort(code, 996 /* ERROR_IO_INCOMPLETE */, 0));
   return record->Transferred > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(record->Transferred);
 }
 
@@ -474,16 +403,3 @@ void TCustomComPort::FireDSRChange(bool OnOff) { if (OnDSRChange) OnDSRChange(th
 void TCustomComPort::FireError(TComErrors Errors) { if (OnError) OnError(this, Errors); }
 void TCustomComPort::FireRLSDChange(bool OnOff) { if (OnRLSDChange) OnRLSDChange(this, OnOff); }
 void TCustomComPort::FireRx80Full() { if (OnRx80Full) OnRx80Full(this); }
-
-intptr_t TComNotifyWindow::WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
-  (void)lParam;
-  if (message != static_cast<unsigned>(TCustomComPort::PortEventMessage)) return 0;  // the default answer
-  if (wParam > 0xFFFFFFFFu) return 0;
-  const TComEvents events = MaskToEvents(static_cast<uint32_t>(wParam));
-  // Exactly one of the ten flags; anything else is ignored.
-  if (events.Empty() || EventsToMask(events) != wParam || (events.ToBits() & (events.ToBits() - 1)) != 0) return 0;
-  TCustomComPort* port = port_;
-  for (TComEvent e : TComThread::kDispatchOrder)
-    if (events.Contains(e)) port->DispatchEvent(e);  // the last thing touched: a handler may close the port
-  return 0;
-}

@@ -1,271 +1,22 @@
 #pragma once
-// The serial port component: the port object TComPort with its settings
-// model, the device configuration built from it, blocking send and receive,
-// the component's error EComPort, and the event thread that turns line
-// events into notifications on the GUI thread.
+// The serial port object TComPort: opening and configuring the device from
+// its settings (serial/ComSettings.h), blocking send and receive, driver
+// queries, and notifications from the event thread.
 //
-// Every failure is raised as EComPort; nothing returns error codes. All
-// operations are meant for the GUI thread; notifications run there too
-// (SyncMethod smThreadSync and smWindowSync) or on the event thread (smNone).
+// Every failure is raised as EComPort (serial/ComError.h); nothing returns
+// error codes. All operations are meant for the GUI thread; notifications
+// run there too (SyncMethod smThreadSync and smWindowSync) or on the event
+// thread (smNone).
 #include <QObject>
 
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "serial/ComDevice.h"
-
-// ---------------------------------------------------------------------------
-// Enumerations (each held in one byte, ordinals in declaration order)
-
-enum TBaudRate : uint8_t {
-  brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
-  br38400, br56000, br57600, br115200, br128000, br256000
-};
-enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
-enum TDataBits : uint8_t { dbFive, dbSix, dbSeven, dbEight };
-enum TParityBits : uint8_t { prNone, prOdd, prEven, prMark, prSpace };
-enum TDTRFlowControl : uint8_t { dtrDisable, dtrEnable, dtrHandshake };
-enum TRTSFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
-enum TFlowControl : uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
-enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
-enum TComEvent : uint8_t {
-  evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
-};
-enum TComSignal : uint8_t { sigCTS, sigDSR, sigRing, sigRLSD };
-enum TComError : uint8_t {
-  errFrame, errRxParity, errOverrun, errBreak, errIO, errMode, errRxOverflow, errTxFull
-};
-
-// A set of enumeration members, bit n standing for the member with ordinal n.
-template <typename E, typename Bits>
-class TEnumSet {
- public:
-  constexpr TEnumSet() = default;
-  constexpr TEnumSet(std::initializer_list<E> members) {
-    for (E m : members) bits_ |= Bit(m);
-  }
-  static constexpr TEnumSet FromBits(Bits bits) {
-    TEnumSet s;
-    s.bits_ = bits;
-    return s;
-  }
-  constexpr Bits ToBits() const { return bits_; }
-  constexpr bool Contains(E m) const { return (bits_ & Bit(m)) != 0; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr TEnumSet& Include(E m) { bits_ |= Bit(m); return *this; }
-  constexpr TEnumSet& Exclude(E m) { bits_ &= static_cast<Bits>(~Bit(m)); return *this; }
-  friend constexpr TEnumSet operator+(TEnumSet a, TEnumSet b) { return FromBits(a.bits_ | b.bits_); }
-  friend constexpr TEnumSet operator-(TEnumSet a, TEnumSet b) {
-    return FromBits(static_cast<Bits>(a.bits_ & ~b.bits_));
-  }
-  friend constexpr TEnumSet operator*(TEnumSet a, TEnumSet b) { return FromBits(a.bits_ & b.bits_); }
-  friend constexpr bool operator==(TEnumSet a, TEnumSet b) { return a.bits_ == b.bits_; }
-
- private:
-  static constexpr Bits Bit(E m) { return static_cast<Bits>(Bits{1} << static_cast<unsigned>(m)); }
-  Bits bits_ = 0;
-};
-
-using TComEvents = TEnumSet<TComEvent, uint16_t>;
-using TLineSignals = TEnumSet<TComSignal, uint8_t>;
-using TComErrors = TEnumSet<TComError, uint8_t>;
-
-inline constexpr TComEvents kAllComEvents =
-    TComEvents{evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full};
-
-// The device's EV_ event mask for a set of events, and back; flags other
-// than the ten are ignored.
-uint32_t EventsToMask(TComEvents events);
-TComEvents MaskToEvents(uint32_t mask);
-
-// ---------------------------------------------------------------------------
-// Text forms of the line settings. From-text functions compare upper-cased,
-// without trimming, and return the fallback when nothing matches.
-
-std::string BaudRateToText(TBaudRate value);
-TBaudRate TextToBaudRate(const std::string& text);        // fallback br9600
-std::string StopBitsToText(TStopBits value);
-TStopBits TextToStopBits(const std::string& text);        // fallback sbOneStopBit
-std::string DataBitsToText(TDataBits value);
-TDataBits TextToDataBits(const std::string& text);        // fallback dbEight
-std::string ParityToText(TParityBits value);
-TParityBits TextToParity(const std::string& text);        // fallback prNone
-std::string FlowControlToText(TFlowControl value);
-TFlowControl TextToFlowControl(const std::string& text);  // fallback fcCustom
-
-// "com3", "3" and "COM3" give "COM3"; anything out of 1..16 or unparsable
-// gives "COM1".
-std::string NormalizePortName(const std::string& text);
-
-// ---------------------------------------------------------------------------
-// The component's error.
-
-class EComPort : public std::runtime_error {
- public:
-  static constexpr int kMessageCount = 21;
-
-  explicit EComPort(int portErrorCode);                            // OsErrorCode() == -1
-  EComPort(int portErrorCode, int osErrorCode, int sysErrno = 0);  // "<text> (win error code: N)"
-  int PortErrorCode() const { return portErrorCode_; }
-  int OsErrorCode() const { return osErrorCode_; }
-  int Errno() const { return errno_; }  // Linux errno behind OsErrorCode, 0 when none
-
-  // The table text of a code 1..21; "" for any other.
-  static std::string MessageText(int portErrorCode);
-
- private:
-  int portErrorCode_;
-  int osErrorCode_;
-  int errno_;
-};
-
-// ---------------------------------------------------------------------------
-// The application's standard error display. An exception thrown by a
-// notification handler (or a dispatch query) while the port delivers on the
-// GUI thread is caught there and handed to this sink; the app installs its
-// error box at start. Default: the message on stderr. Thread-safe to set.
-void SetApplicationErrorHandler(std::function<void(std::exception_ptr)> handler);
-void ShowApplicationError(std::exception_ptr error);
-
-// ---------------------------------------------------------------------------
-// Settings objects. Each is owned by its port (or stands alone, owner null)
-// and pushes a change of one of its fields to an open device; a setter whose
-// new value equals the current one does nothing. Assigning a whole object
-// copies its fields and always applies. Copy-constructing gives a standalone
-// object with the same values.
-
-class TCustomComPort;
-
-class TComParity {
- public:
-  explicit TComParity(TCustomComPort* owner = nullptr) : owner_(owner) {}
-  TComParity(const TComParity& other) : TComParity() { CopyFields(other); }
-  TComParity& operator=(const TComParity& other) { Assign(other); return *this; }
-  void Assign(const TComParity& source);
-
-  TParityBits Bits() const { return bits_; }
-  void SetBits(TParityBits value);
-  bool Check() const { return check_; }
-  void SetCheck(bool value);
-  bool Replace() const { return replace_; }
-  void SetReplace(bool value);
-  char ReplaceChar() const { return replaceChar_; }
-  void SetReplaceChar(char value);
-
- private:
-  void CopyFields(const TComParity& o);
-  void Changed();
-  TCustomComPort* owner_;
-  TParityBits bits_ = prNone;
-  bool check_ = false;
-  bool replace_ = false;
-  char replaceChar_ = 0;
-};
-
-class TComFlowControl {
- public:
-  explicit TComFlowControl(TCustomComPort* owner = nullptr) : owner_(owner) {}
-  TComFlowControl(const TComFlowControl& other) : TComFlowControl() { CopyFields(other); }
-  TComFlowControl& operator=(const TComFlowControl& other) { Assign(other); return *this; }
-  void Assign(const TComFlowControl& source);  // every field but the computed shorthand
-
-  // The shorthand: computed from ControlRTS, OutCTSFlow, XonXoffIn and
-  // XonXoffOut; setting it (fcCustom included) always applies.
-  TFlowControl FlowControl() const;
-  void SetFlowControl(TFlowControl value);
-
-  bool OutCTSFlow() const { return outCTSFlow_; }
-  void SetOutCTSFlow(bool value);
-  bool OutDSRFlow() const { return outDSRFlow_; }
-  void SetOutDSRFlow(bool value);
-  TDTRFlowControl ControlDTR() const { return controlDTR_; }
-  void SetControlDTR(TDTRFlowControl value);
-  TRTSFlowControl ControlRTS() const { return controlRTS_; }
-  void SetControlRTS(TRTSFlowControl value);
-  bool XonXoffOut() const { return xonXoffOut_; }
-  void SetXonXoffOut(bool value);
-  bool XonXoffIn() const { return xonXoffIn_; }
-  void SetXonXoffIn(bool value);
-  bool DSRSensitivity() const { return dsrSensitivity_; }
-  void SetDSRSensitivity(bool value);
-  bool TxContinueOnXoff() const { return txContinueOnXoff_; }
-  void SetTxContinueOnXoff(bool value);
-  char XonChar() const { return xonChar_; }
-  void SetXonChar(char value);
-  char XoffChar() const { return xoffChar_; }
-  void SetXoffChar(char value);
-
- private:
-  void CopyFields(const TComFlowControl& o);
-  void Changed();
-  TCustomComPort* owner_;
-  bool outCTSFlow_ = false;
-  bool outDSRFlow_ = false;
-  TDTRFlowControl controlDTR_ = dtrDisable;
-  TRTSFlowControl controlRTS_ = rtsDisable;
-  bool xonXoffOut_ = false;
-  bool xonXoffIn_ = false;
-  bool dsrSensitivity_ = false;
-  bool txContinueOnXoff_ = false;
-  char xonChar_ = 17;
-  char xoffChar_ = 19;
-};
-
-// Milliseconds; -1 stands for the device's largest value (MAXDWORD).
-class TComTimeouts {
- public:
-  explicit TComTimeouts(TCustomComPort* owner = nullptr) : owner_(owner) {}
-  TComTimeouts(const TComTimeouts& other) : TComTimeouts() { CopyFields(other); }
-  TComTimeouts& operator=(const TComTimeouts& other) { Assign(other); return *this; }
-  void Assign(const TComTimeouts& source);
-
-  int ReadInterval() const { return readInterval_; }
-  void SetReadInterval(int value);
-  int ReadTotalMultiplier() const { return readTotalMultiplier_; }
-  void SetReadTotalMultiplier(int value);
-  int ReadTotalConstant() const { return readTotalConstant_; }
-  void SetReadTotalConstant(int value);
-  int WriteTotalMultiplier() const { return writeTotalMultiplier_; }
-  void SetWriteTotalMultiplier(int value);
-  int WriteTotalConstant() const { return writeTotalConstant_; }
-  void SetWriteTotalConstant(int value);
-
- private:
-  void CopyFields(const TComTimeouts& o);
-  void Set(int& field, int value);
-  TCustomComPort* owner_;
-  int readInterval_ = -1;
-  int readTotalMultiplier_ = 0;
-  int readTotalConstant_ = 0;
-  int writeTotalMultiplier_ = 100;
-  int writeTotalConstant_ = 1000;
-};
-
-// Driver queue sizes in bytes; a positive odd size is stored one less.
-class TComBuffer {
- public:
-  explicit TComBuffer(TCustomComPort* owner = nullptr) : owner_(owner) {}
-  TComBuffer(const TComBuffer& other) : TComBuffer() { CopyFields(other); }
-  TComBuffer& operator=(const TComBuffer& other) { Assign(other); return *this; }
-  void Assign(const TComBuffer& source);
-
-  int InputSize() const { return inputSize_; }
-  void SetInputSize(int value);
-  int OutputSize() const { return outputSize_; }
-  void SetOutputSize(int value);
-
- private:
-  void CopyFields(const TComBuffer& o);
-  void Set(int& field, int value);
-  TCustomComPort* owner_;
-  int inputSize_ = 1024;
-  int outputSize_ = 1024;
-};
+#include "serial/ComError.h"
+#include "serial/ComSettings.h"
 
 // ---------------------------------------------------------------------------
 // Handler types (Sender is the port).
@@ -286,7 +37,7 @@ struct TPendingIo {
 
 class TComThread;
 class TComNotifyWindow;
-class TComInputWatch;
+class TComLossReport;
 
 // ---------------------------------------------------------------------------
 // The port.
@@ -297,7 +48,7 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
  public:
   // Window message number with which smWindowSync delivers one event to the
   // NotifyWindow; wParam is the event's EV_ flag.
-  static constexpr int PortEventMessage = 1025;
+  static constexpr int PortEventMessage = 1025;  // kPortEventMessage of serial/ComNotifyWindow.h
 
   explicit TCustomComPort(QObject* owner = nullptr);
   ~TCustomComPort() override;  // closes an open port first
@@ -375,13 +126,6 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   // Whether an event thread runs for this port (only while open with a
   // non-empty Events).
   bool HasEventThread() const { return thread_ != nullptr; }
-  // Whether the GUI thread watches the received bytes itself: while open
-  // with smThreadSync, evRxChar among the Events, the default GUI poster,
-  // an application object on the opening thread and a device that can be
-  // watched so (not with input flow control). OnRxChar then runs straight
-  // from the GUI thread's event loop, one thread wake-up after the bytes
-  // came; the event thread delivers every other event as before.
-  bool WatchesInput() const { return inputWatch_ != nullptr; }
   // The hidden receiver of smWindowSync's messages; null unless open with
   // smWindowSync and a non-empty Events.
   TComNotifyWindow* NotifyWindow() const { return notifyWindow_.get(); }
@@ -417,28 +161,17 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   virtual void ApplyBufferSettings();
 
  private:
-  friend class TComParity;
-  friend class TComFlowControl;
-  friend class TComTimeouts;
-  friend class TComBuffer;
-  friend class TComThread;
-  friend class TComNotifyWindow;
-  friend class TComInputWatch;
-
   // Runs the notification of one event (the dispatch of the event thread).
   void DispatchEvent(TComEvent event);
   void StopEventThread();
-  // The input watch: bytes (or a note of bytes) are waiting.
-  void InputArrived();
-  void StartInputWatch();
-  void StopInputWatch();
-  // Around every notification run on the GUI thread: while one runs, the
-  // input watch waits (it sleeps if a handler's event loop meets it) and so
-  // does the event thread's next batch, so handlers never nest. EndDispatch takes what BeginDispatch returned and does
-  // nothing when the port was closed or reopened meanwhile.
-  uint64_t BeginDispatch();
-  void EndDispatch(uint64_t round);
   std::shared_ptr<IComDevice> DeviceOrThrow(int portErrorCode) const;
+  // Every error with an OS code that an operation raises to its caller
+  // passes here (one lost device, one message: serial/ComLossReport.h).
+  [[noreturn]] void RaiseOsError(EComPort error) const;
+  // Runs a device operation; its ComOsError is raised as EComPort with
+  // portErrorCode.
+  template <typename F>
+  auto Checked(int portErrorCode, F&& f) const -> decltype(f());
   void SetLineSetting(auto& field, auto value);
 
   bool connected_ = false;
@@ -452,21 +185,17 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   char eventChar_ = 0;
   TComEvents events_ = kAllComEvents;
   TSyncMethod syncMethod_ = smThreadSync;
-  TComParity parity_{this};
-  TComFlowControl flowControl_{this};
-  TComTimeouts timeouts_{this};
-  TComBuffer buffer_{this};
+  TComParity parity_{[this] { ApplyLineSettings(); }};
+  TComFlowControl flowControl_{[this] { ApplyLineSettings(); }};
+  TComTimeouts timeouts_{[this] { ApplyTimeoutSettings(); }};
+  TComBuffer buffer_{[this] { ApplyBufferSettings(); }};
 
   TComDeviceOpener opener_;
   TGuiPoster guiPoster_;
   std::shared_ptr<IComDevice> device_;
   std::unique_ptr<TComThread> thread_;
   std::unique_ptr<TComNotifyWindow> notifyWindow_;
-  std::unique_ptr<TComInputWatch> inputWatch_;
-  int dispatchDepth_ = 0;
-  bool inputWatchAsleep_ = false;  // put to sleep by a nested event loop
-  bool* destroyedFlag_ = nullptr;  // set by the destructor (a handler may destroy the port)
-  uint64_t openRound_ = 0;  // counts opens and closes
+  std::shared_ptr<TComLossReport> loss_;  // of the current (or last) open
 };
 
 // The port as the program places it: every setting published.
@@ -475,18 +204,4 @@ class TComPort : public TCustomComPort {
 
  public:
   explicit TComPort(QObject* owner = nullptr) : TCustomComPort(owner) {}
-};
-
-// smWindowSync's hidden receiver on the GUI thread: one PortEventMessage per
-// event, wParam the event's EV_ flag (others ignored); every other message
-// gets the default answer 0.
-class TComNotifyWindow : public QObject {
-  Q_OBJECT
-
- public:
-  explicit TComNotifyWindow(TCustomComPort* port) : port_(port) {}
-  intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
-
- private:
-  TCustomComPort* port_;
 };

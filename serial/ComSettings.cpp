@@ -1,13 +1,12 @@
-// The settings model of the serial port: text forms, port names, the four
-// settings objects, the event mask tables and the component's error.
-#include <cctype>
-#include <charconv>
-#include <cstdio>
-#include <iostream>
-#include <iterator>
-#include <mutex>
+// The settings model of the serial port: text forms, port names, the event
+// mask tables and the four settings objects.
+#include "serial/ComSettings.h"
 
-#include "serial/ComPort.h"
+#include <cctype>
+#include <iterator>
+
+#include "portmap/ComName.h"
+#include "serial/ComDevice.h"
 
 namespace {
 
@@ -40,37 +39,6 @@ const char* const kFlowTexts[] = {"Hardware", "Software", "None", "Custom"};
 constexpr uint32_t kEventFlags[] = {ev::RXCHAR, ev::TXEMPTY, ev::RXFLAG, ev::RING,     ev::BREAK,
                                     ev::CTS,    ev::DSR,     ev::ERR,    ev::RLSD,     ev::RX80FULL};
 
-const char* const kPortErrorMessages[EComPort::kMessageCount] = {
-    "Unable to open com port",
-    "WriteFile function failed",
-    "ReadFile function failed",
-    "Invalid Async parameter",
-    "PurgeComm function failed",
-    "Unable to get async status",
-    "SetCommState function failed",
-    "SetCommTimeouts failed",
-    "SetupComm function failed",
-    "ClearCommError function failed",
-    "GetCommModemStatus function failed",
-    "EscapeCommFunction function failed",
-    "TransmitCommChar function failed",
-    "Cannot set SyncMethod while connected",
-    "EnumPorts function failed",
-    "Failed to store settings",
-    "Failed to load settings",
-    "Link (un)registration failed",
-    "Cannot change led state if ComPort is selected",
-    "Cannot wait for event if event thread is created",
-    "WaitForEvent method failed",
-};
-
-std::string WithOsCode(int portErrorCode, int osErrorCode) {
-  return EComPort::MessageText(portErrorCode) + " (win error code: " + std::to_string(osErrorCode) + ")";
-}
-
-std::mutex g_errorSinkMutex;
-std::function<void(std::exception_ptr)> g_errorSink;
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -86,18 +54,7 @@ TParityBits TextToParity(const std::string& text) { return FromText(text, kParit
 std::string FlowControlToText(TFlowControl value) { return ToText(value, kFlowTexts); }
 TFlowControl TextToFlowControl(const std::string& text) { return FromText(text, kFlowTexts, fcCustom); }
 
-std::string NormalizePortName(const std::string& text) {
-  std::string rest = text;
-  if (Upper(text.substr(0, 3)) == "COM") rest = text.substr(3);
-  int number = 1;
-  const char* first = rest.data();
-  const char* last = rest.data() + rest.size();
-  if (first != last && *first == '+') ++first;  // "+3" parses as a decimal integer too
-  auto [ptr, ec] = std::from_chars(first, last, number);
-  if (ec != std::errc() || ptr != last || first == last) number = 1;
-  if (number < 1 || number > 16) number = 1;
-  return "COM" + std::to_string(number);
-}
+std::string NormalizePortName(const std::string& text) { return serial::ComName(serial::ComNumberOf(text)); }
 
 uint32_t EventsToMask(TComEvents events) {
   uint32_t mask = 0;
@@ -114,48 +71,18 @@ TComEvents MaskToEvents(uint32_t mask) {
 }
 
 // ---------------------------------------------------------------------------
-
-EComPort::EComPort(int portErrorCode)
-    : std::runtime_error(MessageText(portErrorCode)), portErrorCode_(portErrorCode), osErrorCode_(-1), errno_(0) {}
-
-EComPort::EComPort(int portErrorCode, int osErrorCode, int sysErrno)
-    : std::runtime_error(WithOsCode(portErrorCode, osErrorCode)),
-      portErrorCode_(portErrorCode),
-      osErrorCode_(osErrorCode),
-      errno_(sysErrno) {}
-
-std::string EComPort::MessageText(int portErrorCode) {
-  if (portErrorCode < 1 || portErrorCode > kMessageCount) return "";
-  return kPortErrorMessages[portErrorCode - 1];
-}
-
-void SetApplicationErrorHandler(std::function<void(std::exception_ptr)> handler) {
-  std::lock_guard lock(g_errorSinkMutex);
-  g_errorSink = std::move(handler);
-}
-
-void ShowApplicationError(std::exception_ptr error) {
-  std::function<void(std::exception_ptr)> sink;
-  {
-    std::lock_guard lock(g_errorSinkMutex);
-    sink = g_errorSink;
-  }
-  if (sink) {
-    sink(error);
-    return;
-  }
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    std::cerr << "zov-q5r: " << e.what() << std::endl;
-  } catch (...) {
-    std::cerr << "zov-q5r: unknown error" << std::endl;
-  }
-}
-
-// ---------------------------------------------------------------------------
 // Settings objects. A change reaches the owning port, which applies it to an
 // open device and does nothing while closed.
+
+#define ZOV_SETTINGS_CHANGED(Class) \
+  void Class::Changed() {           \
+    if (changed_) changed_();       \
+  }
+ZOV_SETTINGS_CHANGED(TComParity)
+ZOV_SETTINGS_CHANGED(TComFlowControl)
+ZOV_SETTINGS_CHANGED(TComTimeouts)
+ZOV_SETTINGS_CHANGED(TComBuffer)
+#undef ZOV_SETTINGS_CHANGED
 
 void TComParity::CopyFields(const TComParity& o) {
   bits_ = o.bits_;
@@ -166,9 +93,6 @@ void TComParity::CopyFields(const TComParity& o) {
 void TComParity::Assign(const TComParity& source) {
   if (&source != this) CopyFields(source);
   Changed();
-}
-void TComParity::Changed() {
-  if (owner_) owner_->ApplyLineSettings();
 }
 void TComParity::SetBits(TParityBits value) {
   if (value != bits_) { bits_ = value; Changed(); }
@@ -198,9 +122,6 @@ void TComFlowControl::CopyFields(const TComFlowControl& o) {
 void TComFlowControl::Assign(const TComFlowControl& source) {
   if (&source != this) CopyFields(source);
   Changed();
-}
-void TComFlowControl::Changed() {
-  if (owner_) owner_->ApplyLineSettings();
 }
 
 TFlowControl TComFlowControl::FlowControl() const {
@@ -252,12 +173,12 @@ void TComTimeouts::CopyFields(const TComTimeouts& o) {
 }
 void TComTimeouts::Assign(const TComTimeouts& source) {
   if (&source != this) CopyFields(source);
-  if (owner_) owner_->ApplyTimeoutSettings();
+  Changed();
 }
 void TComTimeouts::Set(int& field, int value) {
   if (value == field) return;
   field = value;
-  if (owner_) owner_->ApplyTimeoutSettings();
+  Changed();
 }
 void TComTimeouts::SetReadInterval(int value) { Set(readInterval_, value); }
 void TComTimeouts::SetReadTotalMultiplier(int value) { Set(readTotalMultiplier_, value); }
@@ -271,13 +192,13 @@ void TComBuffer::CopyFields(const TComBuffer& o) {
 }
 void TComBuffer::Assign(const TComBuffer& source) {
   if (&source != this) CopyFields(source);
-  if (owner_) owner_->ApplyBufferSettings();
+  Changed();
 }
 void TComBuffer::Set(int& field, int value) {
   if (value > 0 && value % 2 == 1) --value;  // queue sizes are kept even
   if (value == field) return;
   field = value;
-  if (owner_) owner_->ApplyBufferSettings();
+  Changed();
 }
 void TComBuffer::SetInputSize(int value) { Set(inputSize_, value); }
 void TComBuffer::SetOutputSize(int value) { Set(outputSize_, value); }

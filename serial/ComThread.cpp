@@ -1,165 +1,20 @@
 #include "serial/ComThread.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "serial/ComError.h"
+#include "serial/ComLossReport.h"
+#include "serial/ComNotifyWindow.h"
 
-#include <utility>
-
-// ---------------------------------------------------------------------------
-// Hand-over
-
-TComHandOver::TPoster TComHandOver::GuiThreadPoster() {
-  return [](std::shared_ptr<TComHandOver> h) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) {
-      h->RunPending();
-      return;
-    }
-    // The queued call holds the hand-over alive; if the job has been taken
-    // by a close meanwhile it finds nothing to run.
-    QMetaObject::invokeMethod(app, [h] { h->RunPending(); }, Qt::QueuedConnection);
-  };
-}
-
-void TComHandOver::Deliver(std::function<void()> job) {
-  std::unique_lock lock(m_);
-  if (cancelled_) return;
-  cv_.wait(lock, [&] { return state_ == State::Idle; });  // one job at a time
-  if (cancelled_) return;
-  job_ = std::move(job);
-  state_ = State::Pending;
-  ++seq_;
-  cv_.notify_all();  // a close may be waiting to run it
-  lock.unlock();
-  poster_(shared_from_this());
-  lock.lock();
-  cv_.wait(lock, [&] { return state_ == State::Idle; });
-}
-
-bool TComHandOver::RunPending() {
-  std::function<void()> job;
-  uint64_t seq;
-  {
-    std::lock_guard lock(m_);
-    if (state_ != State::Pending) return false;
-    if (held_) {
-      missed_ = true;
-      return false;
-    }
-    job = std::move(job_);
-    job_ = nullptr;
-    state_ = State::Running;
-    runner_ = std::this_thread::get_id();
-    seq = seq_;
-  }
-  try {
-    job();
-  } catch (...) {
-    try {
-      ShowApplicationError(std::current_exception());
-    } catch (...) {
-    }
-  }
-  {
-    std::lock_guard lock(m_);
-    if (state_ == State::Running && seq_ == seq) {
-      state_ = State::Idle;
-      runner_ = {};
-    }
-    cv_.notify_all();
-  }
-  return true;
-}
-
-void TComHandOver::MarkFinished() {
-  std::lock_guard lock(m_);
-  finished_ = true;
-  cv_.notify_all();
-}
-
-void TComHandOver::WaitFinished() {
-  std::unique_lock lock(m_);
-  for (;;) {
-    if ((state_ == State::Running && runner_ == std::this_thread::get_id()) || held_) {
-      // Closed from inside a notification of this port (the job being run,
-      // or one the port runs by itself): the event thread may be blocked on
-      // a job; release it, drop a job not yet begun, and let a running one
-      // stop at its next check.
-      cancelled_ = true;
-      if (state_ != State::Idle) {
-        job_ = nullptr;
-        state_ = State::Idle;
-        runner_ = {};
-      }
-      cv_.notify_all();
-    }
-    if (finished_) break;
-    if (state_ == State::Pending) {
-      lock.unlock();
-      RunPending();
-      lock.lock();
-      continue;
-    }
-    cv_.wait(lock);
-  }
-  cancelled_ = true;
-}
-
-void TComHandOver::Cancel() {
-  std::lock_guard lock(m_);
-  cancelled_ = true;
-  if (state_ == State::Running && runner_ == std::this_thread::get_id()) {
-    state_ = State::Idle;
-    runner_ = {};
-  }
-  cv_.notify_all();
-}
-
-bool TComHandOver::Cancelled() const {
-  std::lock_guard lock(m_);
-  return cancelled_;
-}
-
-// held_ and missed_ belong to the GUI side (every caller of Hold, Release,
-// RunPending and WaitFinished): no lock is needed for them.
-void TComHandOver::Hold() { held_ = true; }
-
-void TComHandOver::Release() {
-  held_ = false;
-  if (!std::exchange(missed_, false)) return;
-  {
-    std::lock_guard lock(m_);
-    if (state_ != State::Pending || cancelled_) return;
-  }
-  poster_(shared_from_this());
-}
-
-void PostApplicationError(std::exception_ptr error) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) {
-    ShowApplicationError(error);
-    return;
-  }
-  QMetaObject::invokeMethod(app, [error] { ShowApplicationError(error); }, Qt::QueuedConnection);
-}
-
-// ---------------------------------------------------------------------------
-// Thread
-
-const TComEvent TComThread::kDispatchOrder[10] = {evRxChar, evTxEmpty, evBreak, evRing,  evCTS,
-                                                  evDSR,    evRxFlag,  evRLSD,  evError, evRx80Full};
-
-TComThread::TComThread(TCustomComPort* port, std::shared_ptr<IComDevice> device, TComEvents events,
-                       TSyncMethod syncMethod, TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster,
-                       bool bracketBatches)
+TComThread::TComThread(std::function<void(TComEvent)> dispatch, std::shared_ptr<IComDevice> device,
+                       TComEvents events, TSyncMethod syncMethod, TComNotifyWindow* notifyWindow,
+                       TComHandOver::TPoster poster, std::shared_ptr<TComLossReport> loss)
     : state_(std::make_shared<TComThreadState>()) {
-  state_->port = port;
+  state_->loss = std::move(loss);
+  state_->dispatch = std::move(dispatch);
   state_->device = std::move(device);
   state_->handOver = std::make_shared<TComHandOver>(std::move(poster));
   state_->notifyWindow = notifyWindow;
   state_->events = events;
   state_->syncMethod = syncMethod;
-  state_->bracketBatches = bracketBatches;
   try {
     state_->device->SetCommMask(EventsToMask(events));
   } catch (...) {
@@ -201,8 +56,13 @@ void TComThread::Execute(std::shared_ptr<TComThreadState> s) {
       mask = s->device->WaitCommEvent();
     } catch (const ComOsError& e) {
       // The device failed or vanished: stop waiting (never spin on it) and
-      // tell the user, unless the port is being closed anyway.
-      if (!s->stop) PostApplicationError(std::make_exception_ptr(EComPort(21, e.WinCode(), e.SysErrno())));
+      // tell the user, unless the port is being closed anyway, or a caller
+      // has met the loss first.
+      if (!s->stop) {
+        PostToGuiThread([loss = s->loss, report = EComPort(21, e.WinCode(), e.SysErrno())] {
+          if (!loss || loss->TakeWaitReport(report)) ShowApplicationError(std::make_exception_ptr(report));
+        });
+      }
       break;
     } catch (...) {
       if (!s->stop) PostApplicationError(std::current_exception());
@@ -227,22 +87,20 @@ void TComThread::Execute(std::shared_ptr<TComThreadState> s) {
 void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEvents events) {
   switch (s->syncMethod) {
     case smThreadSync: {
-      // One batch, run on the GUI thread while this thread waits.
+      // One batch, run on the GUI thread while this thread waits. The job
+      // carries its own copy of the dispatch: a handler that closes the port
+      // ends this thread, and its state with it, while the job still runs.
       TComHandOver* h = s->handOver.get();
-      TCustomComPort* port = s->port;
-      h->Deliver([h, port, events, bracket = s->bracketBatches] {
-        if (h->Cancelled()) return;
-        const uint64_t round = bracket ? port->BeginDispatch() : 0;
+      h->Deliver([h, dispatch = s->dispatch, events] {
         for (TComEvent e : kDispatchOrder) {
           if (!events.Contains(e)) continue;
           if (h->Cancelled()) return;  // closed (or destroyed) by a handler: touch nothing
           try {
-            port->DispatchEvent(e);
+            dispatch(e);
           } catch (...) {
             ShowApplicationError(std::current_exception());
           }
         }
-        if (bracket && !h->Cancelled()) port->EndDispatch(round);
       });
       break;
     }
@@ -255,7 +113,7 @@ void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEv
         if (h->Cancelled()) return;
         const uintptr_t flag = EventsToMask(TComEvents{e});
         h->Deliver([h, window, flag] {
-          if (!h->Cancelled() && window) window->WindowProc(TCustomComPort::PortEventMessage, flag, 0);
+          if (!h->Cancelled() && window) window->WindowProc(kPortEventMessage, flag, 0);
         });
       }
       break;
@@ -265,7 +123,7 @@ void TComThread::DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEv
         if (!events.Contains(e)) continue;
         if (s->handOver->Cancelled()) return;
         try {
-          s->port->DispatchEvent(e);
+          s->dispatch(e);
         } catch (...) {
           PostApplicationError(std::current_exception());
         }

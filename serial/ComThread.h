@@ -1,100 +1,42 @@
 #pragma once
-// The event thread of an open port and its hand-over to the GUI thread.
-// Internal to the serial component (tests use it directly).
+// The event thread of an open port: it waits for the device's line events
+// and delivers each completed wait as SyncMethod says. Internal to the serial
+// component.
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
-#include "serial/ComPort.h"
+#include "serial/ComDevice.h"
+#include "serial/ComHandOver.h"
+#include "serial/ComSettings.h"
 
-// Hands one job at a time from the event thread to the GUI thread and lets
-// the event thread block until it has run. The job can be run either by
-// whatever the poster arranges on the GUI thread (a queued call) or by the
-// close's wait, whichever comes first, exactly once; a queued call arriving
-// later finds nothing to do.
-class TComHandOver : public std::enable_shared_from_this<TComHandOver> {
- public:
-  // Arranges for RunPending() to be called on the GUI thread soon.
-  using TPoster = std::function<void(std::shared_ptr<TComHandOver>)>;
-
-  explicit TComHandOver(TPoster poster) : poster_(std::move(poster)) {}
-
-  // The poster of the program: a queued call on the application object's
-  // thread; with no application object, at once on the calling thread.
-  static TPoster GuiThreadPoster();
-
-  // Event thread: hands the job over and blocks until it has run, or until
-  // a close started from inside the running job released it.
-  void Deliver(std::function<void()> job);
-
-  // GUI side: runs the pending job, if there is one; false when none. An
-  // exception from the job goes to ShowApplicationError.
-  bool RunPending();
-
-  // Event thread, on its way out.
-  void MarkFinished();
-
-  // The closing side, after the stop request: waits until the event thread
-  // has finished, meanwhile running a job it hands over. Called from inside
-  // a job being run (a handler closing its own port), it first releases the
-  // event thread from that job and cancels the rest of it. Afterwards no job
-  // of this hand-over runs any more.
-  void WaitFinished();
-
-  // Stops the delivery: the job being run ends at its next check, no later
-  // job runs.
-  void Cancel();
-  bool Cancelled() const;
-
-  // GUI side, around a notification the port runs by itself (its input
-  // watch): a job handed over meanwhile waits, so handlers never nest, and
-  // is posted again on Release. A close while held drops the waiting job.
-  void Hold();
-  void Release();
-
- private:
-  enum class State { Idle, Pending, Running };
-
-  TPoster poster_;
-  mutable std::mutex m_;
-  std::condition_variable cv_;
-  State state_ = State::Idle;
-  std::function<void()> job_;
-  uint64_t seq_ = 0;  // number of the job pending or running
-  std::thread::id runner_;
-  bool cancelled_ = false;
-  bool finished_ = false;
-  bool held_ = false;    // GUI side only
-  bool missed_ = false;  // GUI side only: a queued call found the job held back
-};
+class TComLossReport;
+class TComNotifyWindow;
 
 // What the running thread shares with the port; kept alive by the thread
 // itself, so a thread left behind by a close from its own handler
 // (smNone) never touches a freed port.
 struct TComThreadState {
-  TCustomComPort* port = nullptr;  // used only while the hand-over is not cancelled
+  // The port's notification of one event; called only while the hand-over
+  // is not cancelled (the port may be gone afterwards).
+  std::function<void(TComEvent)> dispatch;
   std::shared_ptr<IComDevice> device;
   std::shared_ptr<TComHandOver> handOver;
   TComNotifyWindow* notifyWindow = nullptr;  // smWindowSync only
   TComEvents events;
   TSyncMethod syncMethod = smThreadSync;
-  // The port watches its input on the GUI thread: batches (which then run
-  // on the GUI thread) are bracketed with its BeginDispatch/EndDispatch.
-  bool bracketBatches = false;
+  std::shared_ptr<TComLossReport> loss;  // a failed wait is reported through it
   std::atomic<bool> stop{false};
 };
 
 class TComThread {
  public:
   // Sets the device's event mask from events on the calling thread (a
-  // failure is not examined), then starts waiting. bracketBatches: see
-  // TComThreadState.
-  TComThread(TCustomComPort* port, std::shared_ptr<IComDevice> device, TComEvents events, TSyncMethod syncMethod,
-             TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster = TComHandOver::GuiThreadPoster(),
-             bool bracketBatches = false);
+  // failure is not examined), then starts waiting.
+  TComThread(std::function<void(TComEvent)> dispatch, std::shared_ptr<IComDevice> device, TComEvents events,
+             TSyncMethod syncMethod, TComNotifyWindow* notifyWindow, TComHandOver::TPoster poster,
+             std::shared_ptr<TComLossReport> loss);
   ~TComThread();  // RequestStop, then WaitFor
   TComThread(const TComThread&) = delete;
   TComThread& operator=(const TComThread&) = delete;
@@ -104,13 +46,6 @@ class TComThread {
   // meanwhile; never deadlocks, also when called from one of its handlers.
   void WaitFor();
 
-  // See TComHandOver::Hold and Release.
-  void HoldHandOver() { state_->handOver->Hold(); }
-  void ReleaseHandOver() { state_->handOver->Release(); }
-
-  // Events in the order they are dispatched.
-  static const TComEvent kDispatchOrder[10];
-
  private:
   static void Execute(std::shared_ptr<TComThreadState> s);
   static void DeliverEvents(const std::shared_ptr<TComThreadState>& s, TComEvents events);
@@ -119,6 +54,3 @@ class TComThread {
   std::thread thread_;
 };
 
-// Shows an error through ShowApplicationError on the GUI thread, without
-// waiting for it (at once when there is no application object).
-void PostApplicationError(std::exception_ptr error);

@@ -1,91 +1,38 @@
-// The device layer on Linux: one serial device file opened exclusively and
+// The device layer on Linux: one serial device file, opened exclusively and
 // driven through termios, shaped after the Windows communications calls the
-// component is written against (serial/ComDevice.h).
+// component is written against (serial/ComDevice.h). The line settings are
+// translated by serial/TermiosLine.h, received bytes pass the filter of
+// serial/InputFilter.h; this file holds the device's state: its input queue,
+// its event wait, reads and writes.
 //
-// What termios has no word for is done here, in user space, on an input
-// queue of the layer's own (see "Input queue" below):
-// - fNull (DiscardNull) is exact: every byte taken from the kernel passes one
-//   filter, whoever takes it (the event wait, Read or ClearCommError), so no
-//   NUL byte ever reaches Read and none is counted in InQue.
-// - EvtChar: its arrival raises EV_RXFLAG.
-// - EV_RX80FULL: raised when the own queue passes 80% of the SetupComm input
-//   size (once per crossing).
-// - fErrorChar: with fParity the kernel is asked to mark bad characters
-//   (PARMRK: 0xFF 0x00 c, and 0xFF 0xFF for a real 0xFF); the filter turns
-//   each mark into ErrorChar. A break is marked the same way and so also
-//   arrives as ErrorChar.
-// - fDsrSensitivity: bytes taken from the kernel while DSR is off are
-//   discarded. DSR is sampled when the bytes are taken, not when each byte
-//   arrived, so this is close but not exact at a DSR edge.
-// - fOutxDsrFlow: Write holds back while DSR is off (sampled every 50 ms,
-//   still bounded by the write timeouts).
-// The three DSR-based settings need a driver that reports the modem lines
-// (TIOCMGET); where it does not (pseudo-terminals, some USB adapters), DSR
-// counts as on.
+// Input queue: every byte taken from the kernel, whoever takes it (the event
+// wait, Read or ClearCommError), passes the filter into a queue of the
+// layer's own, so no NUL byte that DiscardNull drops ever reaches Read or is
+// counted in InQue. SetupComm's input size is the queue's nominal size (0
+// keeps 4096); EV_RX80FULL is raised when the queue passes 80% of it. Nothing
+// is dropped to keep to it: without flow control the queue grows beyond it.
+// With XON/XOFF input or CTS/RTS the queue stops taking bytes at its size, so
+// the kernel's buffer fills and the kernel holds the sender off (InQue then
+// adds the kernel's count, taken before the NUL filter).
 //
-// What a driver cannot give, and how it is handled:
-// - 1.5 stop bits: termios only knows two; CSTOPB is set (UARTs send 1.5
-//   stop bits for CSTOPB with 5 data bits anyway).
-// - DTR handshake (fDtrControl 2): no input flow control on DTR exists; DTR
-//   is raised and left on.
-// - RTS toggle (fRtsControl 3): handed to the driver's RS-485 mode (RTS on
-//   while sending) where it has one; elsewhere RTS is held off.
-// - CTS/RTS: CRTSCTS covers both directions at once, so fOutxCtsFlow alone or
-//   fRtsControl handshake alone switches on both.
-// - fTXContinueOnXoff, XonLim, XoffLim, EofChar and the output queue size:
-//   Linux has fixed thresholds and no output queue size; they are ignored.
-// - DTR and RTS: the kernel raises both when the device file is opened; the
-//   first SetCommState sets them as asked right after.
-// - Modem-control ioctls that a driver refuses with EINVAL or ENOTTY (as a
-//   pseudo-terminal does) are treated as "no such line", never as failures.
-// - A pseudo-terminal itself forces 8 data bits and no parity.
+// DSR: with DSR sensitivity, bytes taken while DSR is off are dropped (DSR
+// is sampled when the bytes are taken); with DSR output flow a write waits
+// while DSR is off (sampled every 50 ms, within the write timeouts). A
+// driver without modem lines (a pty, some USB adapters) counts DSR as on,
+// and modem ioctls it refuses with EINVAL or ENOTTY mean "no such line",
+// never a failure.
 //
-// Input queue: the event wait moves the bytes the kernel has received into
-// the own queue as they arrive (through the filter above). SetupComm's input
-// size is the queue's nominal size. Nothing is ever dropped to keep to it:
-// without flow control the queue simply grows beyond it (no byte is lost, so
-// no CE_RXOVER is reported either; CE_RXOVER means the kernel's own buffer
-// overflowed). With XON/XOFF input or CTS/RTS flow control the own queue
-// stops taking bytes at its nominal size, so the kernel's buffer fills and
-// the kernel holds the sender off as it should (InQue then adds the kernel's
-// count, taken before the NUL filter). SetupComm with an input size of 0
-// keeps the default of 4096.
-//
-// Events: the wait is a poll() on the device, a stop eventfd (CancelWait)
-// and a wake-up eventfd (mask changes, bytes queued by another thread, a
-// write started), so a stop ends it at once and nothing polls in a loop.
-// - EV_RXCHAR: bytes were queued. Bytes a Read takes straight from the
-//   kernel raise none (the reader has them); the event character among them
-//   still raises EV_RXFLAG.
-// - Line signals, breaks and line errors: sampled with TIOCMGET and
-//   TIOCGICOUNT inside the wait every 50 ms, only when the mask asks for
-//   them and the driver has the ioctl; otherwise the wait blocks without a
-//   timeout. TIOCMIWAIT is never used: it cannot be interrupted. EV_RING is
-//   a rising RI edge or a step of the driver's ring counter. Changes while
-//   no wait is armed are found by the next wait's first sample.
-// - EV_TXEMPTY: after a write, the transmitter is sampled every 10 ms
-//   (TIOCSERGETLSR, else TIOCOUTQ) until it is empty.
-// - CE_ errors for ClearCommError come from TIOCGICOUNT deltas; a driver
-//   without the counters reports none.
-// - A non-zero SetCommMask during a wait makes it go on with the new mask;
-//   SetCommMask(0) ends it with 0, and a wait started with an empty mask
-//   returns 0 at once.
-// - A vanished device (POLLHUP/POLLERR, readable while read() gives nothing,
-//   EIO) ends the wait with 1117 (EIO); bytes that came before are reported
-//   first and stay readable, and every later wait fails at once.
-//
-// Input watched by the GUI thread (WatchInput): the wait then leaves the
-// device's input alone (it does not even poll it, so an arrival wakes only
-// the watcher) and never reports EV_RXCHAR. The watcher polls the device and
-// a note eventfd; TakeInput moves what the kernel holds into the own queue
-// and reports EV_RXCHAR once per arrival. Bytes queued by anyone else (a Read
-// or ClearCommError that took more from the kernel than it used) signal the
-// note, so they are announced too. EV_RXFLAG and EV_RX80FULL raised while
-// the watcher takes bytes wake the wait as before. A vanished device found by
-// the watcher wakes the wait, which reports it. Input flow control (the own
-// queue pacing the kernel) keeps the input with the wait: WatchInput refuses,
-// and switching it on later hands the input back.
-#include "serial/ComDevice.h"
+// Events: the wait polls the device, a stop eventfd (CancelWait) and a
+// wake-up eventfd (mask changes, bytes queued by another thread, a write
+// started); nothing polls in a loop. Line signals, breaks and line errors
+// are sampled with TIOCMGET and TIOCGICOUNT every 50 ms, only while the mask
+// asks for them and the driver has the ioctl (TIOCMIWAIT cannot be
+// interrupted, so it is never used); EV_TXEMPTY samples the transmitter
+// every 10 ms after a write. A vanished device (POLLHUP, EIO, readable while
+// read() gives nothing) ends the wait with 1117: bytes that came before are
+// reported first and stay readable, and every later call fails with the
+// same code.
+#include "serial/LinuxComDevice.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -108,107 +55,18 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "serial/PortNames.h"
-
-#if defined(TCGETS2) && defined(TCSETS2)
-// The kernel's termios with free speeds, for rates without a B-constant
-// (glibc's <termios.h> and the kernel's <asm/termbits.h> cannot be
-// included together).
-struct termios2 {
-  tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
-  cc_t c_line;
-  cc_t c_cc[19];
-  speed_t c_ispeed, c_ospeed;
-};
-#ifndef BOTHER
-#define BOTHER 0010000
-#endif
-#ifndef IBSHIFT
-#define IBSHIFT 16
-#endif
-#define ZOV_HAVE_TERMIOS2 1
-#endif
-
-// errno -> the Windows error code the component shows:
-//   ENOENT, ENODEV, ENXIO  -> 2     ERROR_FILE_NOT_FOUND (no such device)
-//   EACCES, EPERM          -> 5     ERROR_ACCESS_DENIED (e.g. not in dialout)
-//   EBADF                  -> 6     ERROR_INVALID_HANDLE
-//   ENOMEM                 -> 8     ERROR_NOT_ENOUGH_MEMORY
-//   EBUSY, EWOULDBLOCK     -> 32    ERROR_SHARING_VIOLATION (port in use;
-//                                   a refused lock is reported as EBUSY)
-//   EINVAL                 -> 87    ERROR_INVALID_PARAMETER (e.g. a speed
-//                                   the driver cannot set)
-//   ETIMEDOUT              -> 121   ERROR_SEM_TIMEOUT
-//   EIO                    -> 1117  ERROR_IO_DEVICE (device vanished)
-//   anything else          -> 31    ERROR_GEN_FAILURE
-// The errno itself travels along in the ComOsError.
-int WinCodeFromErrno(int e) {
-  switch (e) {
-    case ENOENT: case ENODEV: case ENXIO: return winerr::kFileNotFound;
-    case EACCES: case EPERM: return winerr::kAccessDenied;
-    case EBADF: return winerr::kInvalidHandle;
-    case ENOMEM: return winerr::kNotEnoughMemory;
-    case EBUSY: case EWOULDBLOCK: return winerr::kSharingViolation;
-    case EINVAL: return winerr::kInvalidParameter;
-    case ETIMEDOUT: return winerr::kSemTimeout;
-    case EIO: return winerr::kIoDevice;
-    default: return winerr::kGenFailure;
-  }
-}
+#include "portmap/PortNames.h"
+#include "serial/InputFilter.h"
+#include "serial/TermiosLine.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void ThrowErrno(int e, const std::string& what) {
-  throw ComOsError(WinCodeFromErrno(e), e, what + ": " + std::generic_category().message(e));
-}
-
 // A driver without modem lines (a pty, some USB adapters) refuses these.
 bool NotSupported(int e) { return e == EINVAL || e == ENOTTY; }
 
 bool Vanished(int e) { return e == EIO || e == ENXIO || e == ENODEV; }
-
-speed_t SpeedConstant(uint32_t baud) {
-  switch (baud) {
-    case 50: return B50; case 75: return B75; case 110: return B110; case 134: return B134;
-    case 150: return B150; case 200: return B200; case 300: return B300; case 600: return B600;
-    case 1200: return B1200; case 1800: return B1800; case 2400: return B2400;
-    case 4800: return B4800; case 9600: return B9600; case 19200: return B19200;
-    case 38400: return B38400; case 57600: return B57600; case 115200: return B115200;
-    case 230400: return B230400; case 460800: return B460800; case 500000: return B500000;
-    case 576000: return B576000; case 921600: return B921600; case 1000000: return B1000000;
-    case 1152000: return B1152000; case 1500000: return B1500000; case 2000000: return B2000000;
-#ifdef B2500000
-    case 2500000: return B2500000;
-#endif
-#ifdef B3000000
-    case 3000000: return B3000000;
-#endif
-#ifdef B3500000
-    case 3500000: return B3500000;
-#endif
-#ifdef B4000000
-    case 4000000: return B4000000;
-#endif
-    default: return B0;
-  }
-}
-
-// Raw, binary line: no line editing, no echo, no signals, no translation of
-// CR/LF, no output processing; the modem lines do not gate reception, and
-// closing does not drop DTR. read() returns at once with what is there.
-void MakeRaw(termios& t) {
-  t.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR | ICRNL |
-                 IUCLC | IXON | IXANY | IXOFF | IMAXBEL);
-  t.c_oflag &= ~OPOST;
-  t.c_lflag &= ~(ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE |
-                 IEXTEN | TOSTOP);
-  t.c_cflag &= ~HUPCL;
-  t.c_cflag |= CLOCAL | CREAD;
-  t.c_cc[VMIN] = 0;
-  t.c_cc[VTIME] = 0;
-}
 
 uint32_t Sat(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
 
@@ -274,16 +132,16 @@ class FdGuard {
 
 int MakeEventFd() {
   int e = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (e < 0) ThrowErrno(errno, "eventfd");
+  if (e < 0) ThrowOsError(errno, "eventfd");
   return e;
 }
 
 class LinuxComDevice final : public IComDevice {
  public:
-  // Takes over an open, locked descriptor and the five eventfds.
-  LinuxComDevice(int fd, std::string path, const int (&efd)[5])
+  // Takes over an open, locked descriptor and the four eventfds.
+  LinuxComDevice(int fd, std::string path, const int (&efd)[4])
       : fd_(fd), path_(std::move(path)), stopFd_(efd[0]), kickFd_(efd[1]), rxWakeFd_(efd[2]),
-        txWakeFd_(efd[3]), rxNoteFd_(efd[4]) {
+        txWakeFd_(efd[3]) {
     // What this driver can tell about the line.
     int m = 0;
     modemOk_ = ::ioctl(fd_, TIOCMGET, &m) == 0;
@@ -302,7 +160,6 @@ class LinuxComDevice final : public IComDevice {
     ::close(kickFd_);
     ::close(rxWakeFd_);
     ::close(txWakeFd_);
-    ::close(rxNoteFd_);
   }
 
   void SetupComm(uint32_t inQueue, uint32_t /*outQueue: Linux has no such size*/) override {
@@ -313,66 +170,26 @@ class LinuxComDevice final : public IComDevice {
   }
 
   void SetCommState(const TDCB& d) override {
-    const uint32_t f = d.Flags;
-    const int dtr = (f >> dcb::fDtrControlShift) & 3;
-    const int rts = (f >> dcb::fRtsControlShift) & 3;
-    if (d.BaudRate == 0 || d.ByteSize < 5 || d.ByteSize > 8 || d.Parity > 4 || d.StopBits > 2)
-      ThrowErrno(EINVAL, "line settings for " + path_);
-    const bool crtscts = (f & dcb::fOutxCtsFlow) || rts == 2;
-    const bool markErrors = (f & dcb::fParity) && (f & dcb::fErrorChar);
-
-    termios t{};
-    if (::tcgetattr(fd_, &t) != 0) ThrowErrno(errno, "tcgetattr");
-    MakeRaw(t);
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag |= kSizes[d.ByteSize - 5];
-    switch (d.Parity) {
-      case 1: t.c_cflag |= PARENB | PARODD; break;
-      case 2: t.c_cflag |= PARENB; break;
-      case 3: t.c_cflag |= PARENB | PARODD | CMSPAR; break;  // mark
-      case 4: t.c_cflag |= PARENB | CMSPAR; break;           // space
-      default: break;
-    }
-    if (d.StopBits != 0) t.c_cflag |= CSTOPB;  // 2, and 1.5 (no such setting)
-    if (crtscts) t.c_cflag |= CRTSCTS;
-    if (f & dcb::fParity) t.c_iflag |= INPCK;
-    if (markErrors) t.c_iflag |= PARMRK;
-    if (f & dcb::fOutX) t.c_iflag |= IXON;
-    if (f & dcb::fInX) t.c_iflag |= IXOFF;
-    t.c_cc[VSTART] = static_cast<cc_t>(d.XonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(d.XoffChar);
-    const speed_t sp = SpeedConstant(d.BaudRate);
-    if (sp != B0) {
-      ::cfsetispeed(&t, sp);
-      ::cfsetospeed(&t, sp);
-    }
+    termios current{};
+    if (::tcgetattr(fd_, &current) != 0) ThrowOsError(errno, "tcgetattr");
+    const TLineSetup line = LineSetupForDcb(d, current);
     {
-      // Under the lock: the filter state must change with the line.
+      // Under the lock and in one call: the filter changes with the line,
+      // and a failure leaves both as they were.
       std::lock_guard lk(mu_);
-      if (::tcsetattr(fd_, TCSANOW, &t) != 0) ThrowErrno(errno, "tcsetattr");
-      if (sp == B0) SetFreeSpeed(d.BaudRate);
-      discardNull_ = f & dcb::fNull;
-      evtChar_ = static_cast<unsigned char>(d.EvtChar);
-      if (markErrors != parmrk_) markState_ = 0;
-      parmrk_ = markErrors;
-      errorChar_ = d.ErrorChar;
-      dsrSensitive_ = f & dcb::fDsrSensitivity;
-      dsrOutFlow_ = f & dcb::fOutxDsrFlow;
-      flowLimited_ = (f & dcb::fInX) || crtscts;
-      if (flowLimited_ && externalRx_) {
-        // The own queue must pace the kernel now: the wait takes the input
-        // back, and the watcher learns it at its next look.
-        externalRx_ = false;
-        NoteLocked();
-      }
+      ApplyLineSetup(fd_, line);
+      filter_.Configure(line.filter);
+      dsrSensitive_ = line.dsrSensitive;
+      dsrOutFlow_ = line.dsrOutFlow;
+      flowLimited_ = line.inputFlowControl;
       KickLocked();
     }
-    SetLine(TIOCM_DTR, dtr != 0);  // enable, and handshake (not available: left on)
-    // With CRTSCTS the kernel drives RTS itself.
-    const bool toggled = rts == 3 && !crtscts && SetRs485(true);
+    SetLine(TIOCM_DTR, line.dtr);
+    const bool toggled = line.rts == TRtsMode::kToggle && SetRs485(true);
     if (!toggled && rs485_) SetRs485(false);
-    if (!crtscts && !toggled) SetLine(TIOCM_RTS, rts == 1);
+    // With CRTSCTS the driver drives RTS itself; a toggle without RS-485
+    // holds it off.
+    if (line.rts != TRtsMode::kHandshake && !toggled) SetLine(TIOCM_RTS, line.rts == TRtsMode::kOn);
   }
 
   void SetCommTimeouts(const TCommTimeouts& t) override {
@@ -407,7 +224,7 @@ class LinuxComDevice final : public IComDevice {
       const size_t want = n - got;
       // The own queue first: what it cannot give comes from the kernel.
       if (QueuedLocked() < want)
-        DrainLocked(flowLimited_ ? std::max<size_t>(want, RoomLocked()) : SIZE_MAX, Taker::kOther);
+        DrainLocked(flowLimited_ ? std::max<size_t>(want, RoomLocked()) : SIZE_MAX, false);
       const uint32_t take = static_cast<uint32_t>(std::min<size_t>(want, QueuedLocked()));
       if (take) {
         std::memcpy(buf + got, queue_.data() + head_, take);
@@ -433,8 +250,7 @@ class LinuxComDevice final : public IComDevice {
       Consume(rxWakeFd_);
       if (rxAbortGen_ != abortGen) break;
     }
-    NoteRxLocked();
-    if (got == 0 && dead_) ThrowErrno(deadErrno_, "read " + path_);
+    if (got == 0 && dead_) ThrowOsError(deadErrno_, "read " + path_);
     return got;
   }
 
@@ -445,7 +261,7 @@ class LinuxComDevice final : public IComDevice {
     bool dsrFlow;
     {
       std::lock_guard lk(mu_);
-      if (dead_) ThrowErrno(deadErrno_, "write " + path_);
+      if (dead_) ThrowOsError(deadErrno_, "write " + path_);
       to = timeouts_;
       abortGen = txAbortGen_;
       dsrFlow = dsrOutFlow_ && modemOk_;
@@ -475,8 +291,11 @@ class LinuxComDevice final : public IComDevice {
     }
     std::lock_guard lk(mu_);
     if (failure) {
-      if (Vanished(failure)) MarkDeadLocked(failure);
-      ThrowErrno(failure, "write " + path_);
+      if (Vanished(failure)) {
+        MarkDeadLocked(failure);
+        failure = deadErrno_;  // one loss, one reason: what every later call reports too
+      }
+      ThrowOsError(failure, "write " + path_);
     }
     if (done > 0) {
       txPending_ = (mask_ & ev::TXEMPTY) != 0;
@@ -487,13 +306,12 @@ class LinuxComDevice final : public IComDevice {
 
   TComStat ClearCommError() override {
     std::lock_guard lk(mu_);
-    DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, Taker::kOther);
-    NoteRxLocked();
+    DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, false);
     TComStat st;
     st.InQue = Sat(QueuedLocked());
     if (dead_) {
       // What was received before the device went stays readable.
-      if (QueuedLocked() == 0) ThrowErrno(deadErrno_, "line status of " + path_);
+      if (QueuedLocked() == 0) ThrowOsError(deadErrno_, "line status of " + path_);
       st.Errors = std::exchange(ceErrors_, 0);
       return st;
     }
@@ -507,16 +325,16 @@ class LinuxComDevice final : public IComDevice {
         if (ic.buf_overrun != ceCount_.buf_overrun) ceErrors_ |= ce::RXOVER;
         ceCount_ = ic;
       } else if (!NotSupported(errno)) {
-        ThrowErrno(errno, "TIOCGICOUNT");
+        ThrowOsError(errno, "TIOCGICOUNT");
       }
     }
     st.Errors = std::exchange(ceErrors_, 0);
     int v = 0;
     if (flowLimited_) {  // bytes the own queue left in the kernel
-      if (::ioctl(fd_, FIONREAD, &v) != 0) ThrowErrno(errno, "FIONREAD");
+      if (::ioctl(fd_, FIONREAD, &v) != 0) ThrowOsError(errno, "FIONREAD");
       st.InQue = Sat(uint64_t{st.InQue} + static_cast<uint32_t>(std::max(v, 0)));
     }
-    if (::ioctl(fd_, TIOCOUTQ, &v) != 0) ThrowErrno(errno, "TIOCOUTQ");
+    if (::ioctl(fd_, TIOCOUTQ, &v) != 0) ThrowOsError(errno, "TIOCOUTQ");
     st.OutQue = static_cast<uint32_t>(std::max(v, 0));
     return st;
   }
@@ -525,14 +343,14 @@ class LinuxComDevice final : public IComDevice {
     int m = 0;
     if (::ioctl(fd_, TIOCMGET, &m) != 0) {
       if (NotSupported(errno)) return 0;  // no modem lines: all off
-      ThrowErrno(errno, "TIOCMGET");
+      ThrowOsError(errno, "TIOCMGET");
     }
     return ModemToMs(m);
   }
 
   void PurgeComm(uint32_t flags) override {
     if (flags & ~(purge::TXABORT | purge::RXABORT | purge::TXCLEAR | purge::RXCLEAR))
-      ThrowErrno(EINVAL, "purge of " + path_);
+      ThrowOsError(EINVAL, "purge of " + path_);
     std::lock_guard lk(mu_);
     if (flags & purge::TXABORT) {
       ++txAbortGen_;
@@ -544,15 +362,14 @@ class LinuxComDevice final : public IComDevice {
     }
     // A vanished device has no queues left to empty: not a failure.
     if ((flags & purge::TXCLEAR) && ::tcflush(fd_, TCOFLUSH) != 0 && !dead_ && !Vanished(errno))
-      ThrowErrno(errno, "tcflush");
+      ThrowOsError(errno, "tcflush");
     if (flags & purge::TXCLEAR) txPending_ = false;
     if (flags & purge::RXCLEAR) {
-      if (::tcflush(fd_, TCIFLUSH) != 0 && !dead_ && !Vanished(errno)) ThrowErrno(errno, "tcflush");
+      if (::tcflush(fd_, TCIFLUSH) != 0 && !dead_ && !Vanished(errno)) ThrowOsError(errno, "tcflush");
       queue_.clear();
       head_ = 0;
-      markState_ = 0;
+      filter_.Reset();
       pending_ &= ~(ev::RXCHAR | ev::RXFLAG | ev::RX80FULL);
-      if (std::exchange(noted_, false)) Consume(rxNoteFd_);
       UpdateRx80Locked();
       KickLocked();
     }
@@ -574,7 +391,7 @@ class LinuxComDevice final : public IComDevice {
   uint32_t WaitCommEvent() override {
     std::unique_lock lk(mu_);
     if (Consume(stopFd_)) return 0;
-    if (dead_) ThrowErrno(deadErrno_, "event wait on " + path_);
+    if (dead_) ThrowOsError(deadErrno_, "event wait on " + path_);
     // An empty mask ends a wait, also one that starts after SetCommMask(0):
     // a stop by the mask cannot be lost to timing.
     if (mask_ == 0) return 0;
@@ -586,13 +403,13 @@ class LinuxComDevice final : public IComDevice {
     } leave{this};
     SampleLocked();
     for (;;) {
-      if (const uint32_t got = pending_ & WaitMaskLocked()) {
+      if (const uint32_t got = pending_ & mask_) {
         pending_ &= ~got;
         return got;
       }
-      if (dead_) ThrowErrno(deadErrno_, "event wait on " + path_);
-      const bool watchInput = !externalRx_ && (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) &&
-                              (!flowLimited_ || RoomLocked() > 0);
+      if (dead_) ThrowOsError(deadErrno_, "event wait on " + path_);
+      const bool watchInput =
+          (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) && (!flowLimited_ || RoomLocked() > 0);
       int timeout = -1;
       if ((modemOk_ && (mask_ & (ev::CTS | ev::DSR | ev::RLSD | ev::RING))) ||
           (icountOk_ && (mask_ & (ev::BREAK | ev::ERR | ev::RING))))
@@ -600,15 +417,13 @@ class LinuxComDevice final : public IComDevice {
       if (txPending_) timeout = MinTimeout(timeout, kTxSampleMs);
       lk.unlock();
       // POLLHUP and POLLERR are reported even when input is not watched.
-      // With the input watched elsewhere the device is left out altogether:
-      // an arrival wakes the watcher only (which reports a vanished device).
       pollfd p[3] = {{stopFd_, POLLIN, 0},
                      {kickFd_, POLLIN, 0},
-                     {externalRx_ ? -1 : fd_, static_cast<short>(watchInput ? POLLIN : 0), 0}};
+                     {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0}};
       int r = PollRetry(p, 3, timeout);
       const int pollErr = errno;
       lk.lock();
-      if (r < 0) ThrowErrno(pollErr, "poll");
+      if (r < 0) ThrowOsError(pollErr, "poll");
       if (p[0].revents) {
         Consume(stopFd_);
         return 0;
@@ -618,12 +433,12 @@ class LinuxComDevice final : public IComDevice {
       if (p[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         // Take what it still holds, then the device counts as gone: the
         // bytes are reported now, the loss at the next wait.
-        if (p[2].revents & POLLIN) DrainLocked(SIZE_MAX, Taker::kWait);
+        if (p[2].revents & POLLIN) DrainLocked(SIZE_MAX, true);
         MarkDeadLocked(EIO);
       } else if (p[2].revents & POLLIN) {
         // Bounded, so a far side writing faster than we drain cannot keep
         // the wait from reporting (or from seeing a stop request).
-        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), Taker::kWait);
+        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), true);
       }
       if (!dead_) SampleLocked();
     }
@@ -631,35 +446,7 @@ class LinuxComDevice final : public IComDevice {
 
   void CancelWait() override { Signal(stopFd_); }
 
-  std::vector<int> InputHandles() const override { return {fd_, rxNoteFd_}; }
-
-  bool WatchInput(bool on) override {
-    std::lock_guard lk(mu_);
-    if (on && (flowLimited_ || dead_)) return false;
-    if (externalRx_ == on) return true;
-    externalRx_ = on;
-    if (!on && std::exchange(noted_, false)) Consume(rxNoteFd_);
-    KickLocked();  // the wait looks at the device again (and reports what is pending), or stops looking
-    return true;
-  }
-
-  TInputTake TakeInput() override {
-    std::lock_guard lk(mu_);
-    if (std::exchange(noted_, false)) Consume(rxNoteFd_);
-    TInputTake t;
-    if (externalRx_) {
-      // Bounded like the wait's drain: a flood cannot hold the GUI thread here.
-      DrainLocked(flowLimited_ ? 0 : kWaitDrainBytes, Taker::kWatch);
-      t.RxChar = (pending_ & ev::RXCHAR) != 0;
-      pending_ &= ~ev::RXCHAR;
-      t.KeepWatching = !dead_;
-      if (dead_) externalRx_ = false;  // the wait reports the loss
-    }
-    t.InQue = Sat(QueuedLocked());
-    return t;
-  }
-
- private:
+private:
   static constexpr uint32_t kDefaultQueue = 4096;
   static constexpr int kSampleMs = 50;    // modem lines and line counters
   static constexpr int kTxSampleMs = 10;  // waiting for the transmitter to empty
@@ -681,20 +468,6 @@ class LinuxComDevice final : public IComDevice {
 
   void KickLocked() {
     if (waiters_ > 0) Signal(kickFd_);
-  }
-
-  // The events the wait reports: all of the mask, but EV_RXCHAR only while
-  // it has the input itself.
-  uint32_t WaitMaskLocked() const { return mask_ & ~(externalRx_ ? ev::RXCHAR : 0u); }
-
-  void NoteLocked() {
-    if (!std::exchange(noted_, true)) Signal(rxNoteFd_);
-  }
-
-  // Bytes queued by a Read or ClearCommError and not taken: the watcher
-  // announces them.
-  void NoteRxLocked() {
-    if (externalRx_ && (pending_ & ev::RXCHAR)) NoteLocked();
   }
 
   void TakeLocked(size_t k) {
@@ -729,57 +502,23 @@ class LinuxComDevice final : public IComDevice {
     KickLocked();  // a wait that does not poll the device learns it so
   }
 
-  // One byte through the filter into the own queue.
-  void Put(unsigned char c) {
-    if (c == 0 && discardNull_) return;
-    if (c == evtChar_) Raise(ev::RXFLAG);
-    queue_.push_back(static_cast<char>(c));
-  }
-
-  // Who takes bytes from the kernel: the event wait (which needs no wake-up),
-  // the GUI thread's input watch, or anybody else (Read, ClearCommError).
-  enum class Taker { kWait, kWatch, kOther };
-
-  void IngestLocked(const unsigned char* p, size_t n, Taker taker) {
-    const size_t before = QueuedLocked();
+  // fromWait: taken by the event wait itself, which needs no wake-up.
+  void IngestLocked(const unsigned char* p, size_t n, bool fromWait) {
     if (dsrSensitive_ && modemOk_ && !DsrOn()) return;  // ignored while DSR is off
-    for (size_t i = 0; i < n; ++i) {
-      const unsigned char c = p[i];
-      if (!parmrk_) {
-        Put(c);
-        continue;
-      }
-      // PARMRK marks: 0xFF 0xFF = a real 0xFF; 0xFF 0x00 c = c received
-      // with a parity or framing error (or a break), replaced by ErrorChar.
-      switch (markState_) {
-        case 0:
-          if (c == 0xFF) markState_ = 1; else Put(c);
-          break;
-        case 1:
-          if (c == 0xFF) { Put(0xFF); markState_ = 0; }
-          else if (c == 0) markState_ = 2;
-          else { Put(0xFF); Put(c); markState_ = 0; }
-          break;
-        default:
-          Put(static_cast<unsigned char>(errorChar_));
-          markState_ = 0;
-          break;
-      }
-    }
+    const size_t before = QueuedLocked();
+    if (filter_.Filter(p, n, queue_)) Raise(ev::RXFLAG);
     if (QueuedLocked() > before) {
       Raise(ev::RXCHAR);
       UpdateRx80Locked();
       if (readersWaiting_) Signal(rxWakeFd_);
-      // The wait hears of what it reports: everything, or with the input
-      // watched elsewhere only EV_RXFLAG and EV_RX80FULL.
-      if (taker != Taker::kWait && (!externalRx_ || (pending_ & WaitMaskLocked()))) KickLocked();
+      if (!fromWait) KickLocked();
     }
   }
 
   // Moves up to maxBytes from the kernel through the filter into the own
   // queue. A device found gone is marked dead (not thrown: what was queued
   // before stays readable); other failures throw.
-  void DrainLocked(size_t maxBytes, Taker taker) {
+  void DrainLocked(size_t maxBytes, bool fromWait) {
     if (dead_) return;
     unsigned char tmp[4096];
     size_t total = 0;
@@ -789,9 +528,9 @@ class LinuxComDevice final : public IComDevice {
       const ssize_t r = ::read(fd_, tmp, want);
       if (r > 0) {
         total += static_cast<size_t>(r);
-        IngestLocked(tmp, static_cast<size_t>(r), taker);
+        IngestLocked(tmp, static_cast<size_t>(r), fromWait);
         // A short read emptied the kernel's buffer: asking again would only
-        // cost a system call (later bytes wake the wait or the watcher).
+        // cost a system call (later bytes wake the wait).
         if (static_cast<size_t>(r) < want) return;
         continue;
       }
@@ -799,7 +538,7 @@ class LinuxComDevice final : public IComDevice {
         if (errno == EINTR) continue;
         if (errno == EAGAIN) return;
         if (Vanished(errno)) { MarkDeadLocked(errno); return; }
-        ThrowErrno(errno, "read " + path_);
+        ThrowOsError(errno, "read " + path_);
       }
       // read() gives 0 both for "nothing there" (VMIN = VTIME = 0) and for
       // a hung-up device; only a device with nothing to give tells apart.
@@ -879,7 +618,7 @@ class LinuxComDevice final : public IComDevice {
 
   void SetLine(int line, bool on) {
     if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) != 0 && !NotSupported(errno))
-      ThrowErrno(errno, on ? "TIOCMBIS" : "TIOCMBIC");
+      ThrowOsError(errno, on ? "TIOCMBIS" : "TIOCMBIC");
   }
 
   // RTS on while sending, by the driver; false when it cannot.
@@ -891,26 +630,12 @@ class LinuxComDevice final : public IComDevice {
     return true;
   }
 
-  void SetFreeSpeed(uint32_t baud) {
-#ifdef ZOV_HAVE_TERMIOS2
-    termios2 t2{};
-    if (::ioctl(fd_, TCGETS2, &t2) != 0) ThrowErrno(errno, "TCGETS2");
-    t2.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    t2.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
-    t2.c_ispeed = t2.c_ospeed = baud;
-    if (::ioctl(fd_, TCSETS2, &t2) != 0) ThrowErrno(errno, "TCSETS2 " + std::to_string(baud) + " baud");
-#else
-    ThrowErrno(EINVAL, std::to_string(baud) + " baud");
-#endif
-  }
-
   const int fd_;
   const std::string path_;
   const int stopFd_;    // CancelWait: ends the pending (or next) wait
   const int kickFd_;    // wakes the wait to look again (mask, queue, write)
   const int rxWakeFd_;  // wakes a blocked Read (bytes queued, abort, vanished)
   const int txWakeFd_;  // wakes a blocked Write (abort)
-  const int rxNoteFd_;  // tells the GUI thread's input watch of bytes queued by others
   bool modemOk_ = false, icountOk_ = false, lsrOk_ = false;
   bool rs485_ = false;  // SetCommState's own (GUI thread only)
 
@@ -920,11 +645,7 @@ class LinuxComDevice final : public IComDevice {
   uint32_t nominalIn_ = kDefaultQueue;
   bool rx80Above_ = false;
   bool flowLimited_ = false;
-  bool discardNull_ = false;
-  unsigned char evtChar_ = 0;
-  bool parmrk_ = false;
-  int markState_ = 0;
-  char errorChar_ = 0;
+  TInputFilter filter_;
   bool dsrSensitive_ = false, dsrOutFlow_ = false;
   TCommTimeouts timeouts_{kMaxDword, 0, 0, 0, 0};
   uint32_t mask_ = 0;
@@ -938,31 +659,29 @@ class LinuxComDevice final : public IComDevice {
   uint32_t ceErrors_ = 0;
   bool dead_ = false;
   int deadErrno_ = 0;
-  bool externalRx_ = false;  // the input is watched by the GUI thread (WatchInput)
-  bool noted_ = false;       // rxNoteFd_ is signalled
 };
 
 }  // namespace
 
 std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path) {
   FdGuard fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) ThrowErrno(errno, "open " + path);
+  if (fd.get() < 0) ThrowOsError(errno, "open " + path);
   termios t{};
-  if (::tcgetattr(fd.get(), &t) != 0) ThrowErrno(errno, path + " is not a serial device");
+  if (::tcgetattr(fd.get(), &t) != 0) ThrowOsError(errno, path + " is not a serial device");
   // Exclusive use: the lock refuses a second opener even where TIOCEXCL
   // does not (root), and TIOCEXCL refuses programs that do not lock.
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     const int e = errno;
-    ThrowErrno(e == EWOULDBLOCK ? EBUSY : e, path + " is in use");
+    ThrowOsError(e == EWOULDBLOCK ? EBUSY : e, path + " is in use");
   }
-  if (::ioctl(fd.get(), TIOCEXCL) != 0) ThrowErrno(errno, "TIOCEXCL " + path);
+  if (::ioctl(fd.get(), TIOCEXCL) != 0) ThrowOsError(errno, "TIOCEXCL " + path);
   try {
     MakeRaw(t);
-    if (::tcsetattr(fd.get(), TCSANOW, &t) != 0) ThrowErrno(errno, "tcsetattr " + path);
-    FdGuard e0(MakeEventFd()), e1(MakeEventFd()), e2(MakeEventFd()), e3(MakeEventFd()), e4(MakeEventFd());
-    const int efd[5] = {e0.get(), e1.get(), e2.get(), e3.get(), e4.get()};
+    if (::tcsetattr(fd.get(), TCSANOW, &t) != 0) ThrowOsError(errno, "tcsetattr " + path);
+    FdGuard e0(MakeEventFd()), e1(MakeEventFd()), e2(MakeEventFd()), e3(MakeEventFd());
+    const int efd[4] = {e0.get(), e1.get(), e2.get(), e3.get()};
     auto dev = std::make_unique<LinuxComDevice>(fd.get(), path, efd);
-    fd.release(); e0.release(); e1.release(); e2.release(); e3.release(); e4.release();
+    fd.release(); e0.release(); e1.release(); e2.release(); e3.release();
     return dev;
   } catch (...) {
     ::ioctl(fd.get(), TIOCNXCL);
@@ -975,7 +694,7 @@ std::unique_ptr<IComDevice> OpenLinuxComDevice(const std::string& portName) {
   try {
     device = serial::ResolvePortDevice(portName);
   } catch (const std::system_error& e) {  // the system refused the device scan
-    ThrowErrno(e.code().value(), "looking for " + portName);
+    ThrowOsError(e.code().value(), "looking for " + portName);
   }
   if (!device) throw ComOsError(winerr::kFileNotFound, ENOENT, portName + ": no such port");
   return OpenLinuxComDevicePath(device->string());

@@ -1,11 +1,11 @@
 #pragma once
 // The serial ports of this computer by their COM names, for the operator to
 // choose from: the pinned entries of the port map and the serial devices
-// present, numbered as the port-name rule gives them (serial/PortNames.h).
+// present, numbered as the port-name rule gives them (portmap/PortNames.h).
 #include <string>
 #include <vector>
 
-#include "serial/PortNames.h"
+#include "portmap/PortNames.h"
 
 // Appends the COM names ("COM1".."COM16", whole) in COM-number order.
 // Raises EComPort 15 ("EnumPorts function failed (win error code: N)") when

@@ -13,7 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 namespace sim {
 

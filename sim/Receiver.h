@@ -2,7 +2,7 @@
 // A simulated ZOV Q5r siren receiver on a pseudo-terminal.
 //
 // The receiver opens a pty, publishes its slave side as COMn in the port map
-// (serial/PortMap.h) and plays the receiver's side of the line on a thread of
+// (portmap/PortMap.h) and plays the receiver's side of the line on a thread of
 // its own: the login after a reset, the command line with "e", "z", "t", "s",
 // "m" and "n", paced like a 9600-baud line, with faults on demand. Every byte
 // that crosses the line is kept in a traffic log with a steady-clock

@@ -16,7 +16,7 @@
 #include <QStringList>
 
 #include "ProgramInfo.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 #include "sim/Receiver.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "serial/ComPort.h"
@@ -64,8 +65,12 @@ QString ErrorBoxText(std::exception_ptr error) {
 }
 
 void ShowErrorBox(std::exception_ptr error) {
+  if (IsAlreadyReported(error)) return;  // one pulled adapter, one message
   const QString text = ErrorBoxText(error);
-  if (!qApp) return;
+  if (!qApp) {  // no box without an application: the message goes to stderr, never nowhere
+    std::fprintf(stderr, "zov-q5r: %s\n", text.toLocal8Bit().constData());
+    return;
+  }
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorBoxTitle), text, QMessageBox::Ok,
                   QApplication::activeWindow());
   box.setWindowModality(Qt::ApplicationModal);

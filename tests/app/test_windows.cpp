@@ -1,12 +1,9 @@
 // The windows as the operator first meets them: the main window's state
 // right after start, and what every window has in common.
-#include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 
 #include "AppTest.h"
 #include "app/Chyba.h"
@@ -18,9 +15,9 @@
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 namespace {
 
@@ -150,19 +147,19 @@ TEST_F(Windows, AreFixedInSizeWithoutCaptionButtonsAndCentredWhenShown) {
     EXPECT_EQ(f->minimumSize(), f->maximumSize());
 
     QPoint centre;
-    // A receiver dialog opened with no port open first reports the port's
-    // error; the window closes once its own loop runs.
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        box->done(QMessageBox::Ok);
-      } else if (f->Running() && !f->CloseRequested()) {
-        centre = f->frameGeometry().center();
-        f->Close();
+    // A receiver dialog reads on opening; with no port open that ends in
+    // the error box, which is closed first. Then the dialog's own loop runs
+    // and takes the close.
+    std::function<void()> closeOnceRunning = [&] {
+      if (!f->Running()) {
+        PressMessageBoxOk();
+        Later(closeOnceRunning, 5);
+        return;
       }
-    });
-    poll.start();
+      centre = f->frameGeometry().center();
+      f->Close();
+    };
+    Later(closeOnceRunning);
     f == ZOV ? f->Run() : (void)f->ShowModal();
     EXPECT_LE((centre - screen.center()).manhattanLength(), 2) << f->Caption().toStdString();
   }

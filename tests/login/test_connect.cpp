@@ -13,7 +13,7 @@
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 TEST_F(LoginTest, EveryOpeningShowsCode100DisabledFocusOnConnectAndKeepsOtherDialogsControlsAway) {
   Start();

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
-#include "serial/PortNames.h"
+#include "portmap/PortMap.h"
+#include "portmap/PortNames.h"
 
 class PortFixture : public ::testing::Test {
  protected:

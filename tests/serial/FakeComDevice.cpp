@@ -56,6 +56,7 @@ class FakeComDevice : public IComDevice {
     std::lock_guard l(line_->m_);
     line_->Log("Read(" + std::to_string(n) + ")");
     line_->MaybeFail("Read");
+    line_->FailIfVanished();
     const uint32_t k = std::min<uint32_t>(n, static_cast<uint32_t>(line_->input_.size()));
     std::copy_n(line_->input_.data(), k, buf);
     line_->input_.erase(0, k);
@@ -65,6 +66,7 @@ class FakeComDevice : public IComDevice {
     std::lock_guard l(line_->m_);
     line_->Log("Write(" + std::to_string(n) + ")");
     line_->MaybeFail("Write");
+    line_->FailIfVanished();
     line_->written_.append(buf, n);
     return n;
   }
@@ -72,6 +74,7 @@ class FakeComDevice : public IComDevice {
     std::lock_guard l(line_->m_);
     line_->Log("ClearCommError");
     line_->MaybeFail("ClearCommError");
+    line_->FailIfVanished();
     TComStat s;
     s.Errors = line_->errors_;
     line_->errors_ = 0;
@@ -114,7 +117,7 @@ class FakeComDevice : public IComDevice {
       f.cancel_ = false;
       return 0;
     }
-    if (f.vanished_) throw ComOsError(f.vanished_, 5 /* EIO */, "fake device vanished");
+    f.FailIfVanished();
     if (f.mask_ == 0 || f.mask_ != armedMask) return 0;
     result = f.events_ & f.mask_;
     f.events_ &= ~result;
@@ -149,6 +152,10 @@ TComDeviceOpener FakeLine::Opener() {
 }
 
 void FakeLine::Log(const std::string& call) { calls_.push_back(call); }
+
+void FakeLine::FailIfVanished() {
+  if (vanished_) throw ComOsError(vanished_, 5 /* EIO */, "fake device vanished");
+}
 
 void FakeLine::MaybeFail(const std::string& op) {
   auto it = failures_.find(op);

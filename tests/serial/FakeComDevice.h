@@ -47,7 +47,8 @@ class FakeLine : public std::enable_shared_from_this<FakeLine> {
   void RaiseEvents(uint32_t evFlags);
   void SetModemStatus(uint32_t msFlags);
   void SetLineErrors(uint32_t ceFlags);  // reported (and cleared) by the next ClearCommError
-  // The device vanishes: a pending wait and every later one fail with code.
+  // The device vanishes: a pending wait and every later one, and every
+  // later read, write and queue query, fail with code.
   void Vanish(int winCode = winerr::kIoDevice);
 
   std::string Written() const;
@@ -67,6 +68,7 @@ class FakeLine : public std::enable_shared_from_this<FakeLine> {
   friend class FakeComDevice;
   void Log(const std::string& call);  // with m_ held
   void MaybeFail(const std::string& op);  // with m_ held; throws
+  void FailIfVanished();                  // with m_ held; throws
 
   mutable std::mutex m_;
   mutable std::condition_variable cv_;

@@ -1,7 +1,7 @@
 #pragma once
 // The Linux device layer against a real pseudo-terminal: the test holds the
 // master (the far side), the layer opens the slave by its name.
-#include "serial/ComDevice.h"
+#include "serial/LinuxComDevice.h"
 
 #include <chrono>
 #include <functional>

@@ -1,6 +1,8 @@
 #pragma once
-// Ends the test program when a test hangs, so a deadlock fails the run
-// instead of blocking it.
+// Ends the test program when the scope it guards hangs longer than its
+// limit, so a deadlock fails the run instead of blocking it. (Every test also
+// runs under the program's own watchdog, tests/support/TestWatchdog.h; this
+// one is for a shorter limit of a test's own.)
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>

@@ -5,6 +5,7 @@
 
 #include <QThread>
 
+#include "ErrorSink.h"
 #include "FakeComDevice.h"
 #include "QtPump.h"
 #include "serial/ComPort.h"
@@ -137,6 +138,15 @@ TEST_F(PortTest, DeviceControlBlockFollowsEverySetting) {
   EXPECT_EQ(port.DeviceControlBlock().BaudRate, 256000u);
   port.SetBaudRate(br110);
   EXPECT_EQ(port.DeviceControlBlock().BaudRate, 110u);
+  // Values outside their enumerations (casts) neither read past the rate
+  // table nor spill into neighbouring flags: the rate becomes 0, which the
+  // device refuses.
+  port.SetBaudRate(static_cast<TBaudRate>(200));
+  port.FlowControl().SetDSRSensitivity(false);
+  port.FlowControl().SetControlDTR(static_cast<TDTRFlowControl>(6));
+  d = port.DeviceControlBlock();
+  EXPECT_EQ(d.BaudRate, 0u);
+  EXPECT_EQ(d.Flags & dcb::fDsrSensitivity, 0u);
 
   port.Timeouts().SetReadTotalConstant(-1);
   port.Timeouts().SetWriteTotalMultiplier(7);
@@ -442,23 +452,15 @@ TEST_F(PortTest, ConnectedRunsTheSequencesAndDestructionClosesAnOpenPort) {
 }
 
 TEST_F(PortTest, DestroyingAPortWhoseAbortFailsStillStopsAndClosesEverything) {
-  std::vector<std::string> shown;
-  SetApplicationErrorHandler([&](std::exception_ptr e) {
-    try {
-      std::rethrow_exception(e);
-    } catch (const std::exception& x) {
-      shown.push_back(x.what());
-    }
-  });
+  ErrorSink shown;
   {
     TComPort other;
     other.SetDeviceOpener(line->Opener());
     other.OpenPort();
     line->Fail("PurgeComm", winerr::kGenFailure);
   }
-  SetApplicationErrorHandler(nullptr);
   EXPECT_FALSE(line->IsOpen());
-  EXPECT_EQ(shown, Strings{"PurgeComm function failed (win error code: 31)"});
+  EXPECT_EQ(shown.Texts(), Strings{"PurgeComm function failed (win error code: 31)"});
 }
 
 TEST_F(PortTest, TheDefaultOpenerCanBeReplacedForEveryPort) {

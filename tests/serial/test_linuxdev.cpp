@@ -2,13 +2,11 @@
 // side sees them, the input filter, timeouts, exclusive open, events.
 #include "LinuxDevPty.h"
 #include "PtyHelper.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
-#include <vector>
 
 // The kernel's termios with free speeds (glibc does not declare it).
 struct termios2 {
@@ -87,15 +85,27 @@ TEST_F(LinuxDevTest, ParityStopBitsAndFlowControl) {
   EXPECT_EQ(CodeOf([&] { dev_->SetCommState(bad); }), 87);
 }
 
-TEST_F(LinuxDevTest, RateWithoutSpeedConstantIsSetExactly) {
+TEST_F(LinuxDevTest, RatesWithoutSpeedConstantAreSetExactlyAndLeaveNothingBehind) {
+  auto speeds = [&] {
+    termios2 t2{};
+    EXPECT_EQ(::ioctl(master_, TCGETS2, &t2), 0);
+    return std::pair<speed_t, speed_t>(t2.c_ispeed, t2.c_ospeed);
+  };
+  // A free speed with the error marks: the line takes both in one step, and
+  // the filter reads the line's marks (a real 0xFF comes doubled).
   TDCB d = ProgramDcb();
   d.BaudRate = 14400;
+  d.Flags |= dcb::fParity | dcb::fErrorChar;
+  d.ErrorChar = '?';
   dev_->SetCommState(d);
-  // Read back through the kernel's free-speed record.
-  termios2 t2{};
-  ASSERT_EQ(::ioctl(master_, TCGETS2, &t2), 0);
-  EXPECT_EQ(t2.c_ospeed, 14400u);
-  EXPECT_EQ(t2.c_ispeed, 14400u);
+  EXPECT_EQ(speeds(), std::make_pair(speed_t{14400}, speed_t{14400}));
+  EXPECT_TRUE(FarSide().c_iflag & PARMRK);
+  Send("a\xFF" "b");
+  EXPECT_EQ(ReadBlocking(3), "a\xFF" "b");
+  // Back to a rate with a constant: the input follows the output again
+  // rather than staying at the free speed.
+  dev_->SetCommState(ProgramDcb());
+  EXPECT_EQ(speeds(), std::make_pair(speed_t{9600}, speed_t{9600}));
 }
 
 TEST_F(LinuxDevTest, DiscardNullDropsEveryNulAndOnlyThen) {
@@ -113,43 +123,38 @@ TEST_F(LinuxDevTest, DiscardNullDropsEveryNulAndOnlyThen) {
   EXPECT_EQ(ReadBlocking(4), std::string("\0a\0b", 4));
 }
 
+// Reads that must not wait are caught by the test's watchdog if they do
+// (nothing else would end them); no wall-clock bound that a slow machine
+// could break.
 TEST_F(LinuxDevTest, ReadNeverBlocksWithProgramTimeouts) {
   char buf[10];
-  auto t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 0u);
-  EXPECT_LT(Clock::now() - t0, 100ms);
 
   dev_->SetCommMask(ev::RXCHAR);
   Send("xyz");
   EXPECT_EQ(dev_->WaitCommEvent(), ev::RXCHAR);
   EXPECT_EQ(dev_->ClearCommError().InQue, 3u);
-  t0 = Clock::now();
   ASSERT_EQ(dev_->Read(buf, 10), 3u);
-  EXPECT_LT(Clock::now() - t0, 100ms);
   EXPECT_EQ(std::string(buf, 3), "xyz");
 
-  // A total timeout bounds a read that gets nothing.
+  // A total timeout bounds a read that gets nothing, and not too early.
   dev_->SetCommTimeouts({0, 0, 200, 0, 0});
-  t0 = Clock::now();
+  auto t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 0u);
-  EXPECT_GT(Clock::now() - t0, 150ms);
-  EXPECT_LT(Clock::now() - t0, 2s);
+  EXPECT_GE(Clock::now() - t0, 200ms);
 
   // An interval alone: the read ends when the line falls silent.
   dev_->SetCommTimeouts({50, 0, 0, 0, 0});
   Send("ab");
-  t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 2u);
-  EXPECT_LT(Clock::now() - t0, 2s);
-  // Interval and multiplier MAXDWORD: the first bytes end the read.
-  dev_->SetCommTimeouts({kMaxDword, kMaxDword, 5000, 0, 0});
+  // Interval and multiplier MAXDWORD: the first bytes end the read, long
+  // before the constant (a minute) would.
+  dev_->SetCommTimeouts({kMaxDword, kMaxDword, 60000, 0, 0});
   auto later = std::async(std::launch::async, [&] {
     std::this_thread::sleep_for(50ms);
     Send("q");
   });
-  t0 = Clock::now();
   EXPECT_EQ(dev_->Read(buf, 10), 1u);
-  EXPECT_LT(Clock::now() - t0, 2s);
   later.get();
   // Totals as large as they go (MAXDWORD x n) are no limit, not an overflow.
   dev_->SetCommTimeouts({0, kMaxDword, kMaxDword, kMaxDword, kMaxDword});
@@ -208,7 +213,7 @@ TEST_F(LinuxDevTest, EventCharRaisesRxFlagAndEarlierArrivalsCount) {
   Send("late");
   std::this_thread::sleep_for(50ms);
   auto w = WaitAsync(*dev_);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  ASSERT_EQ(w.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::RXCHAR});
 }
 
@@ -230,101 +235,8 @@ TEST_F(LinuxDevTest, TxEmptyFollowsAWrite) {
   auto w = WaitAsync(*dev_);
   EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);  // nothing sent yet
   EXPECT_EQ(dev_->Write("hello", 5), 5u);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
+  ASSERT_EQ(w.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(w.get(), long{ev::TXEMPTY});
-}
-
-// Input watched from the GUI thread: the wait leaves the bytes and EV_RXCHAR
-// to TakeInput, and hears only of the rest.
-TEST_F(LinuxDevTest, WatchedInputIsTakenByTheWatcherAndAnnouncedOnce) {
-  TDCB d = ProgramDcb();
-  d.EvtChar = '\n';
-  dev_->SetCommState(d);
-  dev_->SetCommMask(ev::RXCHAR | ev::RXFLAG);
-  const std::vector<int> handles = dev_->InputHandles();
-  ASSERT_EQ(handles.size(), 2u);
-  ASSERT_TRUE(dev_->WatchInput(true));
-  auto readable = [](int fd, int ms) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, ms) == 1;
-  };
-
-  auto w = WaitAsync(*dev_);
-  Send(std::string("ab\0", 3));
-  ASSERT_TRUE(readable(handles[0], 1000));
-  EXPECT_EQ(w.wait_for(100ms), std::future_status::timeout);  // the wait was not woken for them
-  TInputTake t = dev_->TakeInput();
-  EXPECT_TRUE(t.RxChar);
-  EXPECT_EQ(t.InQue, 2u);  // the NUL is gone
-  EXPECT_TRUE(t.KeepWatching);
-  EXPECT_FALSE(dev_->TakeInput().RxChar);  // once per arrival
-
-  // The event character still reaches the wait, without EV_RXCHAR.
-  Send("c\n");
-  ASSERT_TRUE(readable(handles[0], 1000));
-  EXPECT_TRUE(dev_->TakeInput().RxChar);
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), long{ev::RXFLAG});
-
-  // Bytes a query takes from the driver are noted for the watcher.
-  Send("xyz");
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(dev_->ClearCommError().InQue, 7u);
-  EXPECT_FALSE(readable(handles[0], 0));
-  EXPECT_TRUE(readable(handles[1], 0));
-  t = dev_->TakeInput();
-  EXPECT_TRUE(t.RxChar);
-  EXPECT_EQ(t.InQue, 7u);
-  EXPECT_FALSE(readable(handles[1], 0));  // taken: the note is cleared
-  char buf[16];
-  EXPECT_EQ(std::string(buf, dev_->Read(buf, sizeof buf)), "abc\nxyz");
-
-  // Handing the input back: the wait reports arrivals again.
-  ASSERT_TRUE(dev_->WatchInput(false));
-  EXPECT_FALSE(dev_->TakeInput().KeepWatching);
-  auto w2 = WaitAsync(*dev_);
-  Send("q");
-  ASSERT_EQ(w2.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w2.get(), long{ev::RXCHAR});
-}
-
-TEST_F(LinuxDevTest, InputFlowControlKeepsTheInputWithTheWait) {
-  TDCB d = ProgramDcb();
-  d.Flags |= dcb::fInX;
-  dev_->SetCommState(d);
-  EXPECT_FALSE(dev_->WatchInput(true));
-
-  // Switched on while watched: the watcher is told to stop, the wait takes over.
-  dev_->SetCommState(ProgramDcb());
-  ASSERT_TRUE(dev_->WatchInput(true));
-  dev_->SetCommMask(ev::RXCHAR);
-  dev_->SetCommState(d);
-  pollfd p{dev_->InputHandles()[1], POLLIN, 0};
-  EXPECT_EQ(::poll(&p, 1, 0), 1);
-  EXPECT_FALSE(dev_->TakeInput().KeepWatching);
-  auto w = WaitAsync(*dev_);
-  Send("r");
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), long{ev::RXCHAR});
-}
-
-TEST_F(LinuxDevTest, AVanishedDeviceEndsTheWatchAndTheWaitReportsIt) {
-  dev_->SetCommMask(ev::RXCHAR | ev::RING);
-  ASSERT_TRUE(dev_->WatchInput(true));
-  auto w = WaitAsync(*dev_);
-  Send("bye");
-  pollfd p{dev_->InputHandles()[0], POLLIN, 0};
-  ASSERT_EQ(::poll(&p, 1, 1000), 1);
-  EXPECT_TRUE(dev_->TakeInput().RxChar);
-  ::close(master_);  // the far side goes (the kernel drops what it still held)
-  master_ = -1;
-  ASSERT_EQ(::poll(&p, 1, 1000), 1);
-  const TInputTake t = dev_->TakeInput();
-  EXPECT_FALSE(t.KeepWatching);
-  EXPECT_FALSE(t.RxChar);
-  EXPECT_EQ(t.InQue, 3u);  // what came before the loss stays readable
-  ASSERT_EQ(w.wait_for(1s), std::future_status::ready);
-  EXPECT_EQ(w.get(), -long{winerr::kIoDevice});
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
+
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -29,12 +35,82 @@ class PortMapTest : public ::testing::Test {
   std::string old_;
 };
 
-TEST_F(PortMapTest, DirectoryFollowsXdgConfigHomeAndFallsBackToHome) {
-  EXPECT_EQ(serial::PortMapDir(), dir_ / "zov-q5r" / "ports");
-  ::setenv("XDG_CONFIG_HOME", "", 1);
-  const char* home = std::getenv("HOME");
-  ASSERT_NE(home, nullptr);
-  EXPECT_EQ(serial::PortMapDir(), fs::path(home) / ".config" / "zov-q5r" / "ports");
+// Sets or unsets an environment variable for the object's lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    had_ = std::getenv(name) != nullptr;
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_)
+      ::setenv(name_, old_.c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+fs::path AccountHome() {
+  const passwd* pw = ::getpwuid(::getuid());
+  return pw && pw->pw_dir ? fs::path(pw->pw_dir) : fs::path();
+}
+
+TEST_F(PortMapTest, DirectoryFollowsXdgConfigHomeThenHomeThenTheAccountsHome) {
+  const fs::path tail = fs::path("zov-q5r") / "ports";
+  EXPECT_EQ(serial::PortMapDir(), dir_ / tail);
+  struct Case {
+    const char* xdg;
+    const char* home;
+    fs::path want;  // empty: the account's home
+  };
+  const Case cases[] = {
+      {"", "/home/op", "/home/op/.config"},
+      {"relative/config", "/home/op", "/home/op/.config"},  // not absolute: ignored
+      {nullptr, "/home/op", "/home/op/.config"},
+      {nullptr, "relative", ""},
+      {nullptr, "", ""},
+      {nullptr, nullptr, ""},  // never /tmp: another user could plant COM1 there
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.xdg ? c.xdg : "(unset)") + " " + (c.home ? c.home : "(unset)"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+    ScopedEnv home("HOME", c.home);
+    const fs::path want = c.want.empty() ? AccountHome() / ".config" : c.want;
+    EXPECT_EQ(serial::PortMapDir(), want / tail);
+  }
+}
+
+// An account the password database does not know, with no HOME: no map at
+// all, and a warning, rather than a directory someone else could write.
+TEST_F(PortMapTest, AnAccountWithoutAHomeHasNoPortMap) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to take on an unknown account";
+  uid_t stranger = 54321;
+  while (::getpwuid(stranger)) ++stranger;
+  serial::PublishPort(2, "/dev/null");  // in the test's own map, out of the stranger's reach
+  EXPECT_EXIT(
+      {
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("HOME");
+        if (::setresuid(stranger, stranger, stranger) != 0) std::_Exit(3);
+        bool ok = serial::PortMapDir().empty() && serial::PortMapEntries().empty();
+        try {
+          serial::PublishPort(1, "/dev/null");
+          ok = false;
+        } catch (const std::system_error&) {
+        }
+        serial::UnpublishPort(1);  // nothing to remove: harmless
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "no home directory");
 }
 
 TEST_F(PortMapTest, PublishListAndRemove) {
@@ -69,6 +145,59 @@ TEST_F(PortMapTest, FirstFreeSkipsTakenAndReusesDanglingEntries) {
   EXPECT_EQ(serial::PublishFirstFreePort("/dev/zero"), 3);
   for (int n = 4; n <= 16; ++n) serial::PublishPort(n, "/dev/null");
   EXPECT_EQ(serial::PublishFirstFreePort("/dev/zero"), 0);
+}
+
+// Processes that reuse the same dangling entry at once: each number goes to
+// exactly one of them, and each entry points at its winner's device.
+TEST_F(PortMapTest, ProcessesRacingForADanglingEntryEachGetANumberOfTheirOwn) {
+  constexpr int kProcesses = 6;
+  std::vector<fs::path> devices;
+  for (int i = 0; i < kProcesses; ++i) {
+    devices.push_back(dir_ / ("dev" + std::to_string(i)));
+    std::ofstream(devices.back()).put('x');
+  }
+  for (int round = 0; round < 25; ++round) {
+    SCOPED_TRACE(round);
+    for (int n = 1; n <= serial::kMaxPortNumber; ++n) serial::UnpublishPort(n);
+    serial::PublishPort(1, "/nonexistent/device");  // left behind by a killed program
+    int go[2], results[2];
+    ASSERT_EQ(::pipe(go), 0);
+    ASSERT_EQ(::pipe(results), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < kProcesses; ++i) {
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        char c;
+        ::close(go[1]);
+        if (::read(go[0], &c, 1) != 0) std::_Exit(2);  // all start when the pipe closes
+        int got = -1;
+        try {
+          got = serial::PublishFirstFreePort(devices[i]);
+        } catch (...) {
+        }
+        const int msg[2] = {i, got};
+        std::_Exit(::write(results[1], msg, sizeof msg) == sizeof msg ? 0 : 1);
+      }
+      children.push_back(pid);
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    ::close(results[1]);
+    std::set<int> numbers;
+    int msg[2];
+    while (::read(results[0], msg, sizeof msg) == sizeof msg) {
+      EXPECT_TRUE(numbers.insert(msg[1]).second) << "COM" << msg[1] << " went to two processes";
+      EXPECT_EQ(serial::PortMapEntries()[msg[1]], devices[msg[0]]);
+    }
+    ::close(results[0]);
+    for (pid_t pid : children) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(numbers, (std::set<int>{1, 2, 3, 4, 5, 6}));
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-#include "serial/PortMap.h"
-#include "serial/PortNames.h"
+#include "portmap/PortMap.h"
+#include "portmap/PortNames.h"
 
 #include <cerrno>
 #include <cstdlib>

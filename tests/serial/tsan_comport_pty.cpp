@@ -10,7 +10,7 @@
 #include "PtyHelper.h"
 #include "Watchdog.h"
 #include "serial/ComPort.h"
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 using namespace std::chrono_literals;
 

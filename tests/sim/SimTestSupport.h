@@ -16,7 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 #include "sim/Receiver.h"
 
 namespace simtest {

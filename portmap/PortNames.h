@@ -1,6 +1,6 @@
 #pragma once
 // Which device file a port name COM1..COM16 stands for on this machine:
-// 1. an entry COMn in the port map (serial/PortMap.h);
+// 1. an entry COMn in the port map (portmap/PortMap.h);
 // 2. otherwise the serial devices present, found through /sys/class/tty, in
 //    the order ttyS, ttyUSB, ttyACM, ttyAMA, rfcomm, each by number, take the
 //    lowest COM numbers that no map entry pins.

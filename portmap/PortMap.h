@@ -6,27 +6,33 @@
 #include <filesystem>
 #include <map>
 
+#include "portmap/ComName.h"
+
 namespace serial {
 
-inline constexpr int kMaxPortNumber = 16;
-
 // $XDG_CONFIG_HOME/zov-q5r/ports, or ~/.config/zov-q5r/ports when
-// XDG_CONFIG_HOME is unset or empty.
+// XDG_CONFIG_HOME is unset or not an absolute path. The home is $HOME when
+// that is an absolute path, otherwise the account's home in the password
+// database. An account with no home at all has no port map: the path is
+// empty, and a warning says so on stderr (once).
 std::filesystem::path PortMapDir();
 
 // The entries present, by COM number: the path each one stands for (the
 // symlink's target made absolute, or the entry itself when it is not a
-// symlink). Names other than COM1..COM16 are ignored. A missing directory
-// gives an empty map.
+// symlink). Names other than COM1..COM16 are ignored. A missing directory,
+// or none at all, gives an empty map.
 std::map<int, std::filesystem::path> PortMapEntries();
 
-// Pins COMn to device, replacing an entry of that number. Throws
-// std::system_error when the directory or the link cannot be made.
+// Pins COMn to device, replacing an entry of that number (a reader sees the
+// old entry or the new one, never none). Throws std::system_error when the
+// directory or the link cannot be made, or there is no port map.
 void PublishPort(int number, const std::filesystem::path& device);
 
 // Pins the lowest free number to device and returns it; an entry whose
 // symlink points nowhere (left behind by a killed program) counts as free.
-// Race-free between processes. Returns 0 when all sixteen are taken.
+// Race-free between processes that publish through here: each number goes
+// to exactly one of them. Returns 0 when all sixteen are taken; throws as
+// PublishPort.
 int PublishFirstFreePort(const std::filesystem::path& device);
 
 // Removes COMn's entry if there is one.

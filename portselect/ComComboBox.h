@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "portmap/PortNames.h"
 #include "serial/ComPort.h"
-#include "serial/PortNames.h"
 
 // Which setting a selector offers.
 enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };

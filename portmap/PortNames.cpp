@@ -1,6 +1,6 @@
-#include "serial/PortNames.h"
+#include "portmap/PortNames.h"
 
-#include "serial/PortMap.h"
+#include "portmap/PortMap.h"
 
 #include <algorithm>
 #include <array>
@@ -123,18 +123,6 @@ std::vector<fs::path> ScanDevices(const PortScanSetup& setup) {
 std::mutex g_setupMutex;
 PortScanSetup g_setup;
 
-// "COM7" -> 7; anything else -> 0.
-int PortNumber(const std::string& comName) {
-  if (comName.size() < 4 || comName.size() > 5 || comName.compare(0, 3, "COM") != 0 || comName[3] == '0')
-    return 0;
-  int n = 0;
-  for (std::size_t i = 3; i < comName.size(); ++i) {
-    if (comName[i] < '0' || comName[i] > '9') return 0;
-    n = n * 10 + (comName[i] - '0');
-  }
-  return n <= kMaxPortNumber ? n : 0;
-}
-
 }  // namespace
 
 UartProbeResult ProbeUart(const fs::path& devNode) {
@@ -159,7 +147,7 @@ std::vector<SerialPortEntry> EnumerateSerialPorts(const PortScanSetup& setup) {
     const fs::path real = fs::canonical(dev, ec);
     if (ec) continue;  // the pinned device is not there now
     pinnedDevices.insert(real);
-    out.push_back({n, "COM" + std::to_string(n), dev, true});
+    out.push_back({n, ComName(n), dev, true});
   }
 
   int next = 1;
@@ -169,7 +157,7 @@ std::vector<SerialPortEntry> EnumerateSerialPorts(const PortScanSetup& setup) {
     if (!ec && pinnedDevices.count(real)) continue;
     while (next <= kMaxPortNumber && map.count(next)) ++next;
     if (next > kMaxPortNumber) break;
-    out.push_back({next, "COM" + std::to_string(next), dev, false});
+    out.push_back({next, ComName(next), dev, false});
     ++next;
   }
   std::sort(out.begin(), out.end(),
@@ -180,7 +168,7 @@ std::vector<SerialPortEntry> EnumerateSerialPorts(const PortScanSetup& setup) {
 std::vector<SerialPortEntry> EnumerateSerialPorts() { return EnumerateSerialPorts(DefaultPortScanSetup()); }
 
 std::optional<fs::path> ResolvePortDevice(const std::string& comName, const PortScanSetup& setup) {
-  const int n = PortNumber(comName);
+  const int n = ExactComNumber(comName);
   if (n == 0) return std::nullopt;
   const auto map = PortMapEntries();
   if (const auto it = map.find(n); it != map.end()) return it->second;

@@ -1,4 +1,4 @@
-#include "serial/ComComboBox.h"
+#include "portselect/ComComboBox.h"
 
 #include <QSignalBlocker>
 #include <QVariant>
