@@ -262,12 +262,11 @@ TEST_F(ParamDialog, ReceiverVanishingMidFrameEndsTheWriteWithOneErrorReport) {
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 30000));
   // The send after the loss failed, and nothing was tried after it.
   EXPECT_EQ(after, (QStringList{"no progress", "disabled", "1"}));
-  // The write reports its failed send once; the serial component may add a
-  // report of its own for the lost line.
-  EXPECT_EQ(boxes.texts.filter("WriteFile").size(), 1) << boxes.texts.join(" | ").toStdString();
-  EXPECT_LE(boxes.texts.size(), 2) << boxes.texts.join(" | ").toStdString();
+  // One report of the loss, whichever side of the port saw it first.
+  EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join(" | ").toStdString();
 
-  // Opened again on the lost line, the read-out fails the same way.
+  // Opened again on the lost line, the read-out fails the same way, its
+  // send's error shown.
   const int before = boxes.texts.size();
   QString readOut;
   Script s2;
