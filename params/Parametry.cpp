@@ -1,8 +1,6 @@
 #include "params/Parametry.h"
 
-#include <QFocusEvent>
 #include <QMessageBox>
-#include <QTimer>
 
 #include "link/Login.h"
 #include "params/ParamExchange.h"
@@ -51,8 +49,9 @@ QLabel* FieldLabel(QWidget* parent, const QString& text, int left, int top) {
   return l;
 }
 
-QLineEdit* Edit(QWidget* parent, int left, int top, int width) {
-  auto* e = new QLineEdit(parent);
+template <typename T = QLineEdit>
+T* Edit(QWidget* parent, int left, int top, int width) {
+  auto* e = new T(parent);
   SetBounds(e, left, top, width, kRowHeight);
   return e;
 }
@@ -97,15 +96,15 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   GroupBox1 = new QGroupBox(QStringLiteral("MSKP GRUPY"), this);
   SetBounds(GroupBox1, 413, 46, 103, 108);
   const char* abc[3] = {"A", "B", "C"};
-  QLineEdit** p13[3] = {&P1, &P2, &P3};
+  TEdit** p13[3] = {&P1, &P2, &P3};
   for (int i = 0; i < 3; ++i) {
     FieldLabel(this, QString::fromLatin1(abc[i]), 445, 65 + 27 * i);
-    *p13[i] = Edit(this, 468, 65 + 27 * i, 38);
+    *p13[i] = Edit<TEdit>(this, 468, 65 + 27 * i, 38);
   }
   FieldLabel(this, QStringLiteral("Param. 1"), 413, 188);
-  P4 = Edit(this, 477, 188, 38);
+  P4 = Edit<TEdit>(this, 477, 188, 38);
   FieldLabel(this, QStringLiteral("Param.2"), 413, 214);
-  P5 = Edit(this, 477, 214, 38);
+  P5 = Edit<TEdit>(this, 477, 214, 38);
 
   FieldLabel(this, QStringLiteral("Tón tlačítka"), 7, 245);
   P0 = Spin(this, 104, 245, 50, 0, 5);
@@ -127,9 +126,9 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   SetBounds(jeden, 260, 335, 240, 17);
 
   FieldLabel(this, QStringLiteral("Ser.num Hi"), 7, 355);
-  Ser1 = Edit(this, 104, 355, 46);
+  Ser1 = Edit<TEdit>(this, 104, 355, 46);
   FieldLabel(this, QStringLiteral("Ser.num Lo"), 180, 355);
-  Ser2 = Edit(this, 260, 355, 46);
+  Ser2 = Edit<TEdit>(this, 260, 355, 46);
 
   Default = new QPushButton(QStringLiteral("Default"), this);
   SetBounds(Default, 22, 399, 149, 30);
@@ -206,7 +205,15 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   onToggle(vsechny, &TParametry::vsechnyClick);
   onToggle(jeden, &TParametry::jedenClick);
   connect(Dau1, &TSpinEdit::TextChanged, this, [this] { Guarded([this] { Dau1Change(); }); });
-  for (QLineEdit* field : {P1, P2, P3, P4, P5, Ser1, Ser2}) field->installEventFilter(this);
+  // The leave checks; leaving toward Storno checks nothing.
+  const std::pair<TEdit*, void (TParametry::*)()> exits[] = {
+      {P1, &TParametry::P1Exit}, {P2, &TParametry::P2Exit},     {P3, &TParametry::P3Exit},
+      {P4, &TParametry::P4Exit}, {P5, &TParametry::P5Exit},     {Ser1, &TParametry::Ser1Exit},
+      {Ser2, &TParametry::Ser2Exit}};
+  for (const auto& [field, handler] : exits) {
+    field->OnExit = [this, handler = handler] { (this->*handler)(); };
+    field->SetCancelControl(Button2);
+  }
 }
 
 QLineEdit* TParametry::Adr(int n) const {
@@ -424,7 +431,7 @@ void TParametry::P5Exit() { LeaveCheck(P5); }
 void TParametry::Ser1Exit() { LeaveCheck(Ser1); }
 void TParametry::Ser2Exit() { LeaveCheck(Ser2); }
 
-void TParametry::LeaveCheck(QLineEdit* field) {
+void TParametry::LeaveCheck(TEdit* field) {
   int max = 0;
   for (const TLeaveCheck& check : kLeaveChecks)
     if (field->objectName() == QLatin1String(check.Field)) max = check.Max;
@@ -432,29 +439,10 @@ void TParametry::LeaveCheck(QLineEdit* field) {
   try {
     passes = LeaveCheckPasses(field->text().toStdString(), max);
   } catch (const EConvertError&) {
-    SetActiveControl(field);
+    field->SetFocusBack();
     throw;
   }
   if (passes) return;
   MessageDialog().ShowText(QString::fromUtf8(kBadInput));
-  SetActiveControl(field);
-}
-
-bool TParametry::eventFilter(QObject* watched, QEvent* event) {
-  // The leave checks: only when the operator moves on, not when another
-  // window takes the activation or the program moves the focus. The check
-  // runs once the focus has settled, outside the focus change.
-  if (event->type() == QEvent::FocusOut && IsOperatorFocusChange(static_cast<QFocusEvent*>(event)->reason())) {
-    const std::pair<QObject*, void (TParametry::*)()> exits[] = {
-        {P1, &TParametry::P1Exit}, {P2, &TParametry::P2Exit},     {P3, &TParametry::P3Exit},
-        {P4, &TParametry::P4Exit}, {P5, &TParametry::P5Exit},     {Ser1, &TParametry::Ser1Exit},
-        {Ser2, &TParametry::Ser2Exit}};
-    for (const auto& [field, handler] : exits) {
-      if (field != watched) continue;
-      QTimer::singleShot(0, this, [this, handler = handler] {
-        if (isVisible()) Guarded([this, handler] { (this->*handler)(); });
-      });
-    }
-  }
-  return TForm::eventFilter(watched, event);
+  field->SetFocusBack();
 }

@@ -17,6 +17,7 @@
 #include "params/ParamSet.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
+#include "ui/MaskEdit.h"
 
 class TParametry : public TForm {
  public:
@@ -44,8 +45,8 @@ class TParametry : public TForm {
   // The preset values, after a yes to "Opravdu zavést předvolené hodnoty ?".
   // Nothing is sent.
   void DefaultClick();
-  // The range checks as the operator leaves a field: "Nepovolený vstup",
-  // the focus back in the field, the text kept.
+  // The range checks as the operator leaves a field (not toward Storno):
+  // "Nepovolený vstup", the focus back in the field, the text kept.
   void P1Exit();
   void P2Exit();
   void P3Exit();
@@ -67,7 +68,7 @@ class TParametry : public TForm {
   TSpinEdit *F11, *F12, *F13, *F14, *F21, *F22, *F23, *F24, *F31, *F32, *F33, *F34, *F41, *F42, *F43, *F44,
       *F51, *F52, *F53, *F54, *F61, *F62, *F63, *F64, *F71, *F72, *F73, *F74, *F81, *F82, *F83, *F84;
   QGroupBox* GroupBox1;
-  QLineEdit *P1, *P2, *P3, *P4, *P5;
+  TEdit *P1, *P2, *P3, *P4, *P5;
   TSpinEdit* P0;
   TSpinEdit* Dead;
   TSpinEdit* Net;
@@ -75,16 +76,13 @@ class TParametry : public TForm {
   QCheckBox* site;
   QCheckBox* vsechny;
   QCheckBox* jeden;
-  QLineEdit *Ser1, *Ser2;
+  TEdit *Ser1, *Ser2;
   QPushButton* Default;
   QPushButton* Button2;
   TPanel* Panel12;
   QPushButton* Button1;
   TPanel* Read;
   QProgressBar* status;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
@@ -93,5 +91,5 @@ class TParametry : public TForm {
   void ShowSelection(const params::TSelection& selection);
   params::TTexts Texts() const;
   void ShowTexts(const params::TTexts& texts);
-  void LeaveCheck(QLineEdit* field);
+  void LeaveCheck(TEdit* field);
 };

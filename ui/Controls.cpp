@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -70,17 +69,12 @@ void TImage::paintEvent(QPaintEvent*) {
   p.drawImage(QPoint(0, 0), picture_);
 }
 
-bool IsOperatorFocusChange(Qt::FocusReason reason) {
-  return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
-         reason == Qt::ShortcutFocusReason;
-}
-
 namespace {
 constexpr int kArrowWidth = 15;
 }
 
 TSpinEdit::TSpinEdit(QWidget* parent)
-    : QWidget(parent), edit_(new QLineEdit(this)), up_(new QToolButton(this)), down_(new QToolButton(this)) {
+    : QWidget(parent), edit_(new TEdit(this)), up_(new QToolButton(this)), down_(new QToolButton(this)) {
   setFocusPolicy(Qt::StrongFocus);
   setFocusProxy(edit_);
   setAttribute(Qt::WA_InputMethodEnabled);
@@ -91,6 +85,7 @@ TSpinEdit::TSpinEdit(QWidget* parent)
   p.setColor(QPalette::Disabled, QPalette::Text, QColor(109, 109, 109));
   edit_->setPalette(p);
   edit_->installEventFilter(this);
+  edit_->OnExit = [this] { HoldToRange(); };
   connect(edit_, &QLineEdit::textChanged, this, &TSpinEdit::TextChanged);
   for (QToolButton* b : {up_, down_}) {
     b->setFocusPolicy(Qt::NoFocus);
@@ -122,6 +117,11 @@ std::optional<int> TSpinEdit::Number() const {
 void TSpinEdit::StepBy(int steps) {
   const long long from = Number().value_or(min_);
   SetText(QString::number(std::clamp<long long>(from + steps, min_, max_)));
+}
+
+void TSpinEdit::HoldToRange() {
+  const std::optional<int> n = Number();
+  if (n && (*n < min_ || *n > max_)) SetText(QString::number(std::clamp(*n, min_, max_)));
 }
 
 QColor TSpinEdit::Color() const { return edit_->palette().color(QPalette::Base); }
@@ -186,12 +186,6 @@ bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
       menu->setAttribute(Qt::WA_DeleteOnClose);
       menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
       return true;
-    }
-    case QEvent::FocusOut: {
-      if (!IsOperatorFocusChange(static_cast<QFocusEvent*>(event)->reason())) return false;
-      const std::optional<int> n = Number();
-      if (n && (*n < min_ || *n > max_)) SetText(QString::number(std::clamp(*n, min_, max_)));
-      return false;
     }
     default:
       return false;

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "ui/Colors.h"
+#include "ui/MaskEdit.h"
 
 // Liberation Sans and Liberation Mono stand in for Arial and Courier New:
 // they have the same metrics.
@@ -55,9 +56,9 @@ class TImage : public QWidget {
 //   character is dropped (pasting too). The program may set any text.
 // - The arrow buttons and the Up/Down keys step the number by one, held to
 //   the range; a text that is not a number steps from the minimum.
-// - When the operator moves the focus away (Tab, a click, a shortcut), a
-//   number outside the range becomes the nearest bound. A text that is not
-//   a number stays as typed, for whoever converts it to refuse.
+// - When the operator leaves the field (as a TEdit is left, ui/MaskEdit.h),
+//   a number outside the range becomes the nearest bound. A text that is
+//   not a number stays as typed, for whoever converts it to refuse.
 // "A number" is what the program's integer conversion accepts (StrToInt).
 class TSpinEdit : public QWidget {
   Q_OBJECT
@@ -95,19 +96,15 @@ class TSpinEdit : public QWidget {
 
  private:
   bool Accepts(const QString& typed) const;
+  void HoldToRange();
   void PasteFiltered(const QString& text);
 
-  QLineEdit* edit_;
+  TEdit* edit_;
   QToolButton* up_;
   QToolButton* down_;
   int min_ = 0;
   int max_ = 99;
 };
-
-// Whether a focus change comes from the operator (Tab, Backtab, a click, a
-// shortcut) rather than from the program or from another window taking the
-// activation. The fields' leave checks act on these only.
-bool IsOperatorFocusChange(Qt::FocusReason reason);
 
 // Places a control at left, top with width and height in pixels.
 inline void SetBounds(QWidget* w, int left, int top, int width, int height) {
