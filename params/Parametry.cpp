@@ -1,8 +1,44 @@
 #include "params/Parametry.h"
 
+#include <QMessageBox>
+
+#include "link/Login.h"
+#include "params/ParamExchange.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 
+using namespace params;
+
 namespace {
+
+const char* const kReading = "Probíhá čtení parametrů přijímače";
+const char* const kReadFailed = "Chyba čtení parametrů přijímače";
+const char* const kWriting = "Probíhá zápis parametrů přijímače";
+const char* const kWriteFailed = "Chyba zápisu parametrů přijímače";
+
+QString Text(const QWidget* field) {
+  if (auto* spin = qobject_cast<const TSpinEdit*>(field)) return spin->Text();
+  if (auto* edit = qobject_cast<const QLineEdit*>(field)) return edit->text();
+  return QString();
+}
+
+void SetText(QWidget* field, const std::string& text) {
+  const QString t = QString::fromStdString(text);
+  if (auto* spin = qobject_cast<TSpinEdit*>(field)) spin->SetText(t);
+  else if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->setText(t);
+}
+
+// A selection field (Net, Dau1, Dau2): in the window colour while it can
+// be edited, silver while it stands for "all" or follows another.
+void SetSelectable(TSpinEdit* field, bool selectable) {
+  field->SetColor(selectable ? WindowColor() : kSilver);
+  field->setEnabled(selectable);
+}
+
+void SetSelectable(TSpinEdit* field, const char* text, bool selectable) {
+  field->SetText(QString::fromLatin1(text));
+  SetSelectable(field, selectable);
+}
 
 constexpr int kRowHeight = 21;
 
@@ -13,8 +49,9 @@ QLabel* FieldLabel(QWidget* parent, const QString& text, int left, int top) {
   return l;
 }
 
-QLineEdit* Edit(QWidget* parent, int left, int top, int width) {
-  auto* e = new QLineEdit(parent);
+template <typename T = QLineEdit>
+T* Edit(QWidget* parent, int left, int top, int width) {
+  auto* e = new T(parent);
   SetBounds(e, left, top, width, kRowHeight);
   return e;
 }
@@ -22,7 +59,7 @@ QLineEdit* Edit(QWidget* parent, int left, int top, int width) {
 TSpinEdit* Spin(QWidget* parent, int left, int top, int width, int min, int max) {
   auto* s = new TSpinEdit(parent);
   SetBounds(s, left, top, width, kRowHeight);
-  s->setRange(min, max);
+  s->SetRange(min, max);
   return s;
 }
 
@@ -59,15 +96,15 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   GroupBox1 = new QGroupBox(QStringLiteral("MSKP GRUPY"), this);
   SetBounds(GroupBox1, 413, 46, 103, 108);
   const char* abc[3] = {"A", "B", "C"};
-  QLineEdit** p13[3] = {&P1, &P2, &P3};
+  TEdit** p13[3] = {&P1, &P2, &P3};
   for (int i = 0; i < 3; ++i) {
     FieldLabel(this, QString::fromLatin1(abc[i]), 445, 65 + 27 * i);
-    *p13[i] = Edit(this, 468, 65 + 27 * i, 38);
+    *p13[i] = Edit<TEdit>(this, 468, 65 + 27 * i, 38);
   }
   FieldLabel(this, QStringLiteral("Param. 1"), 413, 188);
-  P4 = Edit(this, 477, 188, 38);
+  P4 = Edit<TEdit>(this, 477, 188, 38);
   FieldLabel(this, QStringLiteral("Param.2"), 413, 214);
-  P5 = Edit(this, 477, 214, 38);
+  P5 = Edit<TEdit>(this, 477, 214, 38);
 
   FieldLabel(this, QStringLiteral("Tón tlačítka"), 7, 245);
   P0 = Spin(this, 104, 245, 50, 0, 5);
@@ -89,9 +126,9 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   SetBounds(jeden, 260, 335, 240, 17);
 
   FieldLabel(this, QStringLiteral("Ser.num Hi"), 7, 355);
-  Ser1 = Edit(this, 104, 355, 46);
+  Ser1 = Edit<TEdit>(this, 104, 355, 46);
   FieldLabel(this, QStringLiteral("Ser.num Lo"), 180, 355);
-  Ser2 = Edit(this, 260, 355, 46);
+  Ser2 = Edit<TEdit>(this, 260, 355, 46);
 
   Default = new QPushButton(QStringLiteral("Default"), this);
   SetBounds(Default, 22, 399, 149, 30);
@@ -131,6 +168,52 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
   for (QWidget* w : {static_cast<QWidget*>(Op), static_cast<QWidget*>(Zapis), static_cast<QWidget*>(Panel12),
                      static_cast<QWidget*>(Read), static_cast<QWidget*>(status)})
     w->setFocusPolicy(Qt::NoFocus);
+
+  // The controls answer to their names (ParamSet.h walks the fields so).
+  for (int n = 1; n <= 8; ++n) {
+    Adr(n)->setObjectName(QStringLiteral("Adr%1").arg(n));
+    for (int c = 1; c <= 4; ++c) F(n, c)->setObjectName(QStringLiteral("F%1%2").arg(n).arg(c));
+  }
+  QLineEdit* const p15[5] = {P1, P2, P3, P4, P5};
+  for (int i = 0; i < 5; ++i) p15[i]->setObjectName(QStringLiteral("P%1").arg(i + 1));
+  P0->setObjectName(QStringLiteral("P0"));
+  Dead->setObjectName(QStringLiteral("Dead"));
+  Net->setObjectName(QStringLiteral("Net"));
+  Dau1->setObjectName(QStringLiteral("Dau1"));
+  Dau2->setObjectName(QStringLiteral("Dau2"));
+  Ser1->setObjectName(QStringLiteral("Ser1"));
+  Ser2->setObjectName(QStringLiteral("Ser2"));
+  site->setObjectName(QStringLiteral("site"));
+  vsechny->setObjectName(QStringLiteral("vsechny"));
+  jeden->setObjectName(QStringLiteral("jeden"));
+  Default->setObjectName(QStringLiteral("Default"));
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button1->setObjectName(QStringLiteral("Button1"));
+
+  const auto bind = [this](QPushButton* b, void (TParametry::*handler)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  };
+  bind(Button1, &TParametry::Button1Click);
+  bind(Button2, &TParametry::Button2Click);
+  bind(Default, &TParametry::DefaultClick);
+  // A box's handler runs on every real change of its state, whoever makes
+  // it, and on nothing else.
+  const auto onToggle = [this](QCheckBox* box, void (TParametry::*handler)()) {
+    connect(box, &QCheckBox::toggled, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  };
+  onToggle(site, &TParametry::SiteClick);
+  onToggle(vsechny, &TParametry::vsechnyClick);
+  onToggle(jeden, &TParametry::jedenClick);
+  connect(Dau1, &TSpinEdit::TextChanged, this, [this] { Guarded([this] { Dau1Change(); }); });
+  // The leave checks; leaving toward Storno checks nothing.
+  const std::pair<TEdit*, void (TParametry::*)()> exits[] = {
+      {P1, &TParametry::P1Exit}, {P2, &TParametry::P2Exit},     {P3, &TParametry::P3Exit},
+      {P4, &TParametry::P4Exit}, {P5, &TParametry::P5Exit},     {Ser1, &TParametry::Ser1Exit},
+      {Ser2, &TParametry::Ser2Exit}};
+  for (const auto& [field, handler] : exits) {
+    field->OnExit = [this, handler = handler] { (this->*handler)(); };
+    field->SetCancelControl(Button2);
+  }
 }
 
 QLineEdit* TParametry::Adr(int n) const {
@@ -143,4 +226,223 @@ TSpinEdit* TParametry::F(int n, int c) const {
                               {F41, F42, F43, F44}, {F51, F52, F53, F54}, {F61, F62, F63, F64},
                               {F71, F72, F73, F74}, {F81, F82, F83, F84}};
   return n >= 1 && n <= 8 && c >= 1 && c <= 4 ? f[n - 1][c - 1] : nullptr;
+}
+
+QWidget* TParametry::Field(const std::string& name) const {
+  return findChild<QWidget*>(QString::fromStdString(name), Qt::FindDirectChildrenOnly);
+}
+
+void TParametry::ShowStatus(const QString& text, const QColor& color, const QColor& fontColor) {
+  Read->SetColor(color);
+  Read->SetFontColor(fontColor);
+  Read->SetCaption(text);
+  Read->show();
+}
+
+void TParametry::ShowWriteFailed() {
+  status->hide();
+  ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
+}
+
+// ---------------------------------------------------------------- read-out
+
+void TParametry::FormActivate() {
+  status->hide();
+  ShowStatus(QString::fromUtf8(kReading), ButtonFaceColor(), Qt::black);
+  Button1->setEnabled(false);
+  std::optional<TParamImage> image;
+  try {
+    image = ReadParams();
+  } catch (...) {
+    ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
+    throw;
+  }
+  if (!image) {
+    // The fields keep what they showed and stay covered.
+    ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
+    return;
+  }
+  ParamImage = *image;
+  ShowImage();
+  Read->hide();
+  Button1->setEnabled(true);
+  SetActiveControl(Adr1);
+}
+
+void TParametry::ShowImage() {
+  // The boxes first: their handlers set the selection fields, which then
+  // take the set's numbers.
+  ShowSelection(ReadOutSelection(ParamImage));
+  ShowTexts(ImageTexts(ParamImage));
+}
+
+void TParametry::ShowSelection(const TSelection& selection) {
+  site->setChecked(selection.AllNetworks);
+  SetSelectable(Net, !selection.AllNetworks);
+  switch (selection.Transmitters) {
+    case TTransmitters::All:
+      vsechny->setChecked(true);
+      jeden->setChecked(false);
+      SetSelectable(Dau1, false);
+      SetSelectable(Dau2, false);
+      break;
+    case TTransmitters::One:
+      vsechny->setChecked(false);
+      jeden->setChecked(true);
+      SetSelectable(Dau1, true);
+      SetSelectable(Dau2, false);
+      break;
+    case TTransmitters::Free:
+      vsechny->setChecked(false);
+      jeden->setChecked(false);
+      SetSelectable(Dau1, true);
+      SetSelectable(Dau2, true);
+      break;
+  }
+}
+
+TTexts TParametry::Texts() const {
+  TTexts t;
+  ForEachField([this](const std::string& name, std::string& text) { text = Text(Field(name)).toStdString(); }, t);
+  t.Op = Op->Caption().toStdString();
+  t.Zapis = Zapis->Caption().toStdString();
+  return t;
+}
+
+void TParametry::ShowTexts(const TTexts& texts) {
+  ForEachField([this](const std::string& name, const std::string& text) { SetText(Field(name), text); }, texts);
+  Op->SetCaption(QString::fromStdString(texts.Op));
+  Zapis->SetCaption(QString::fromStdString(texts.Zapis));
+}
+
+// ---------------------------------------------------------------- selection
+
+void TParametry::SiteClick() {
+  if (site->isChecked()) {
+    SetSelectable(Net, "0", false);
+    vsechny->hide();
+    jeden->hide();
+    jeden->setChecked(false);
+    vsechny->setChecked(true);
+    SetSelectable(Dau1, "0", false);
+    SetSelectable(Dau2, "0", false);
+  } else {
+    SetSelectable(Net, "7", true);
+    vsechny->show();
+    jeden->show();
+    vsechny->setChecked(false);
+    jeden->setChecked(false);
+    SetSelectable(Dau1, "15", true);
+    SetSelectable(Dau2, "15", true);
+  }
+}
+
+void TParametry::vsechnyClick() {
+  if (vsechny->isChecked()) {
+    if (jeden->isChecked()) jeden->setChecked(false);
+    SetSelectable(Dau1, "0", false);
+    SetSelectable(Dau2, "0", false);
+  } else {
+    SetSelectable(Dau1, "15", true);
+    SetSelectable(Dau2, "15", true);
+  }
+}
+
+void TParametry::jedenClick() {
+  if (jeden->isChecked()) {
+    if (vsechny->isChecked()) vsechny->setChecked(false);
+    SetSelectable(Dau1, "15", true);
+    SetSelectable(Dau2, "15", false);
+  } else {
+    SetSelectable(Dau1, "15", true);
+    SetSelectable(Dau2, "15", true);
+  }
+}
+
+void TParametry::Dau1Change() {
+  if (jeden->isChecked()) Dau2->SetText(Dau1->Text());
+}
+
+// ---------------------------------------------------------------- write
+
+void TParametry::Button1Click() {
+  MessageDialog().RestoreRestingState();
+  TValues values;
+  try {
+    values = ConvertForWrite(Texts());
+  } catch (const EFieldConvertError& e) {
+    // Nothing has gone out; the write can be tried again.
+    SetActiveControl(Field(e.Field()));
+    throw;
+  }
+  if (const std::optional<TRefusal> refusal = CheckForWrite(values)) {
+    MessageDialog().ShowText(QString::fromUtf8(refusal->Message));
+    SetActiveControl(Field(refusal->Field));
+    return;
+  }
+
+  Button1->setEnabled(false);
+  ShowStatus(QString::fromUtf8(kWriting), kBlue, kWhite);
+  status->setValue(0);
+  status->show();
+  bool written = false;
+  try {
+    written = WriteParams(ImageForWrite(values, OperatorCode), [this](int byte) { status->setValue(byte); });
+  } catch (...) {
+    ShowWriteFailed();
+    throw;
+  }
+  if (!written) {
+    ShowWriteFailed();
+    return;
+  }
+  Close();
+}
+
+void TParametry::Button2Click() { Close(); }
+
+// ---------------------------------------------------------------- defaults
+
+void TParametry::DefaultClick() {
+  QMessageBox question(QMessageBox::Question, QStringLiteral("Dotaz"),
+                       QStringLiteral("Opravdu zavést předvolené hodnoty ?"), QMessageBox::Yes | QMessageBox::No, this);
+  question.button(QMessageBox::Yes)->setText(QStringLiteral("&Ano"));
+  question.button(QMessageBox::No)->setText(QStringLiteral("&Ne"));
+  if (question.exec() != QMessageBox::Yes) return;
+  // All networks and transmitters: the boxes' handlers run as on a click.
+  site->setChecked(true);
+  ShowTexts(DefaultTexts(OperatorCode));
+  SetSelectable(Net, "0", false);
+  vsechny->hide();
+  jeden->hide();
+  jeden->setChecked(false);
+  vsechny->setChecked(true);
+  SetSelectable(Dau1, "0", false);
+  SetSelectable(Dau2, "0", false);
+}
+
+// ---------------------------------------------------------------- leave checks
+
+void TParametry::P1Exit() { LeaveCheck(P1); }
+void TParametry::P2Exit() { LeaveCheck(P2); }
+void TParametry::P3Exit() { LeaveCheck(P3); }
+void TParametry::P4Exit() { LeaveCheck(P4); }
+void TParametry::P5Exit() { LeaveCheck(P5); }
+void TParametry::Ser1Exit() { LeaveCheck(Ser1); }
+void TParametry::Ser2Exit() { LeaveCheck(Ser2); }
+
+void TParametry::LeaveCheck(TEdit* field) {
+  int max = 0;
+  for (const TLeaveCheck& check : kLeaveChecks)
+    if (field->objectName() == QLatin1String(check.Field)) max = check.Max;
+  bool passes = false;
+  try {
+    passes = LeaveCheckPasses(field->text().toStdString(), max);
+  } catch (const EConvertError&) {
+    field->SetFocusBack();
+    throw;
+  }
+  if (passes) return;
+  MessageDialog().ShowText(QString::fromUtf8(kBadInput));
+  field->SetFocusBack();
 }

@@ -1,5 +1,10 @@
 #pragma once
-// The parameters dialog: the receiver's parameter set in its fields.
+// The parameters dialog: the receiver's parameter set in its fields. Every
+// opening reads the set from the receiver ("e") while a status panel covers
+// the fields; "Zapsat do přijímače" checks the fields and writes the set
+// back ("z" and the frame, a progress bar running over it), then closes.
+// The set's rules and exchanges are in ParamSet.h and ParamExchange.h; this
+// class wires them to the controls.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -7,12 +12,51 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <string>
+
+#include "params/ParamSet.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
+#include "ui/MaskEdit.h"
 
 class TParametry : public TForm {
  public:
   explicit TParametry(QWidget* parent = nullptr);
+
+  // The read-out: "Probíhá čtení parametrů přijímače" over the fields, the
+  // set read into ParamImage and shown, the focus on Adr1. Without an
+  // answer (or on a port error) the panel turns red with "Chyba čtení
+  // parametrů přijímače" and the write stays disabled.
+  void FormActivate() override;
+  // The selection boxes. Each runs on every real change of its box's
+  // state, the operator's click or the program's.
+  void SiteClick();
+  void vsechnyClick();
+  void jedenClick();
+  // While "Pouze jeden vysílač" is checked, Dau2 follows Dau1.
+  void Dau1Change();
+  // The write: every field converted and the addresses and the dead time
+  // checked before anything goes out; then the prompt, "z" and the frame,
+  // and the dialog closes. A failed start or a port error leaves the red
+  // "Chyba zápisu parametrů přijímače", and "Storno" is the way out.
+  void Button1Click();
+  // "Storno": closes; during a write, once the write has finished.
+  void Button2Click();
+  // The preset values, after a yes to "Opravdu zavést předvolené hodnoty ?".
+  // Nothing is sent.
+  void DefaultClick();
+  // The range checks as the operator leaves a field (not toward Storno):
+  // "Nepovolený vstup", the focus back in the field, the text kept.
+  void P1Exit();
+  void P2Exit();
+  void P3Exit();
+  void P4Exit();
+  void P5Exit();
+  void Ser1Exit();
+  void Ser2Exit();
+
+  // The editable field by its control's name ("Adr1", "F11", "Dead"...).
+  QWidget* Field(const std::string& name) const;
 
   // Address n (1..8) and mask-group value c (1..4) of address n.
   QLineEdit* Adr(int n) const;
@@ -24,7 +68,7 @@ class TParametry : public TForm {
   TSpinEdit *F11, *F12, *F13, *F14, *F21, *F22, *F23, *F24, *F31, *F32, *F33, *F34, *F41, *F42, *F43, *F44,
       *F51, *F52, *F53, *F54, *F61, *F62, *F63, *F64, *F71, *F72, *F73, *F74, *F81, *F82, *F83, *F84;
   QGroupBox* GroupBox1;
-  QLineEdit *P1, *P2, *P3, *P4, *P5;
+  TEdit *P1, *P2, *P3, *P4, *P5;
   TSpinEdit* P0;
   TSpinEdit* Dead;
   TSpinEdit* Net;
@@ -32,11 +76,20 @@ class TParametry : public TForm {
   QCheckBox* site;
   QCheckBox* vsechny;
   QCheckBox* jeden;
-  QLineEdit *Ser1, *Ser2;
+  TEdit *Ser1, *Ser2;
   QPushButton* Default;
   QPushButton* Button2;
   TPanel* Panel12;
   QPushButton* Button1;
   TPanel* Read;
   QProgressBar* status;
+
+ private:
+  void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
+  void ShowWriteFailed();
+  void ShowImage();
+  void ShowSelection(const params::TSelection& selection);
+  params::TTexts Texts() const;
+  void ShowTexts(const params::TTexts& texts);
+  void LeaveCheck(TEdit* field);
 };

@@ -1,18 +1,21 @@
 #pragma once
 // The small set of control kinds the windows are laid out with, on top of
 // Qt widgets: a captioned panel with a background colour, a picture that is
-// drawn unscaled from its top-left corner, a spin edit with a free text, and
-// helpers for the fonts and the pixel geometry the dialogs are designed in.
+// drawn unscaled from its top-left corner, a spin edit that keeps a free
+// text, and helpers for the fonts and the pixel geometry the dialogs are
+// designed in.
 #include <QFont>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSpinBox>
+#include <QToolButton>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 #include "ui/Colors.h"
+#include "ui/MaskEdit.h"
 
 // Liberation Sans and Liberation Mono stand in for Arial and Courier New:
 // they have the same metrics.
@@ -48,12 +51,59 @@ class TImage : public QWidget {
   QImage picture_;
 };
 
-// A spin edit: steps by one inside its range with its arrow buttons.
-class TSpinEdit : public QSpinBox {
+// A spin edit: a text field with two arrow buttons and a range.
+// - Typing takes digits, the signs and the decimal separator only; any other
+//   character is dropped (pasting too). The program may set any text.
+// - The arrow buttons and the Up/Down keys step the number by one, held to
+//   the range; a text that is not a number steps from the minimum.
+// - When the operator leaves the field (as a TEdit is left, ui/MaskEdit.h),
+//   a number outside the range becomes the nearest bound. A text that is
+//   not a number stays as typed, for whoever converts it to refuse.
+// "A number" is what the program's integer conversion accepts (StrToInt).
+class TSpinEdit : public QWidget {
+  Q_OBJECT
+
  public:
   explicit TSpinEdit(QWidget* parent = nullptr);
-  QString Text() const { return lineEdit()->text(); }
-  void SetText(const QString& text) { lineEdit()->setText(text); }
+
+  int MinValue() const { return min_; }
+  int MaxValue() const { return max_; }
+  void SetRange(int min, int max);
+
+  QString Text() const { return edit_->text(); }
+  void SetText(const QString& text) { edit_->setText(text); }
+  // The text's number, or nothing when the text is not one.
+  std::optional<int> Number() const;
+  // Steps by steps (+1 up, -1 down) as the arrows do.
+  void StepBy(int steps);
+
+  // The field's background (the window colour, or silver when the field
+  // stands for "all").
+  QColor Color() const;
+  void SetColor(const QColor& color);
+
+  QLineEdit* Edit() const { return edit_; }
+  QToolButton* UpButton() const { return up_; }
+  QToolButton* DownButton() const { return down_; }
+
+ signals:
+  // Every change of the text, the program's included.
+  void TextChanged(const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  bool Accepts(const QString& typed) const;
+  void HoldToRange();
+  void PasteFiltered(const QString& text);
+
+  TEdit* edit_;
+  QToolButton* up_;
+  QToolButton* down_;
+  int min_ = 0;
+  int max_ = 99;
 };
 
 // Places a control at left, top with width and height in pixels.

@@ -1,0 +1,282 @@
+// The parameters dialog end to end: the main window's "Parametry
+// přijímače" after a login, the simulated receiver on a pseudo-terminal,
+// and what went over the line.
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "ReceiverTest.h"
+#include "app/Chyba.h"
+#include "app/Forms.h"
+#include "app/ZOV.h"
+#include "link/Channel.h"
+#include "link/Login.h"
+#include "link/Sleeper.h"
+#include "params/Parametry.h"
+
+namespace {
+
+const QString kReadFailed = QStringLiteral("Chyba čtení parametrů přijímače");
+const QString kWriting = QStringLiteral("Probíhá zápis parametrů přijímače");
+const QString kWriteFailed = QStringLiteral("Chyba zápisu parametrů přijímače");
+
+class ParamDialog : public ReceiverTest {
+ protected:
+  using Clock = std::chrono::steady_clock;  // the simulator's clock
+  // The read-out has ended (the dialog's own loop runs).
+  static bool ReadOutDone() { return ActiveModal() == Parametry && Parametry->Running(); }
+  // The field the dialog's focus is in: its control's name.
+  static QString FocusName() {
+    QWidget* f = Parametry->focusWidget();
+    if (!f) return QString();
+    return qobject_cast<TSpinEdit*>(f->parentWidget()) ? f->parentWidget()->objectName() : f->objectName();
+  }
+};
+
+// Closes every error box that opens, recording its text.
+struct ErrorBoxes {
+  QStringList texts;
+  QTimer poll;
+  ErrorBoxes() {
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(ActiveModal())) {
+        texts << box->text();
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    poll.start();
+  }
+};
+
+}  // namespace
+
+TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[11] = 200;  // P1 and F11 out of their ranges: written back as they are
+  stored[40] = 9;
+  Rx().SetParams(stored);
+  OperatorCode = 42;  // the login's code; the Op panel shows the stored 100
+
+  TParametry* d = Parametry;
+  // When the write set the progress bar (on the simulator's clock): 0
+  // before the CR, then i just before frame byte i goes out, by which time
+  // byte i - 1 must have gone out (the simulator may read it a little later).
+  std::vector<Clock::time_point> marks;
+  int unsent = 0;
+  QObject::connect(d->status, &QProgressBar::valueChanged, [&](int i) {
+    marks.push_back(Clock::now());
+    if (i > 0 && !Rx().WaitFor([&] { return Rx().ReceivedBytes().size() >= 3u + i; }, 5000)) ++unsent;
+  });
+  Clock::time_point end;
+  QStringList shown, writing;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+       shown << d->Op->Caption() << d->Zapis->Caption() << FocusName();
+       params::ForEachField([&](const std::string& name) {
+         QWidget* f = d->Field(name);
+         auto* spin = qobject_cast<TSpinEdit*>(f);
+         shown << (spin ? spin->Text() : static_cast<QLineEdit*>(f)->text());
+       });
+       d->Adr2->setText("2097151");
+       d->Adr3->setText("$1F8198");
+       d->P4->setText("136");
+       d->P5->setText("144");
+       d->Ser1->setText("131");
+       d->Ser2->setText("0");
+       d->Dead->SetText("255");
+       d->Dau1->SetText("12");  // one transmitter: Dau2 follows
+       d->Button1->click();  // returns when the write has ended
+       end = Clock::now();
+     })
+      .Then("ten bytes of the frame", [&] { return Rx().ReceivedBytes().size() >= 3 + 10; }, [&] {
+        writing << d->Read->Caption() << (d->Read->Color() == kBlue ? "blue" : "?")
+                << (d->status->isVisible() && d->status->value() >= 9 ? "progress" : "?")
+                << (d->Button1->isEnabled() ? "?" : "disabled");
+        d->Button2->click();  // does not interrupt the write
+      });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
+
+  QStringList expected = {"100", "1", "Adr1"};
+  const int addresses[8] = {543001, 543002, 600100, 1048575, 0, 0, 0, 0};
+  for (int n = 0; n < 8; ++n) {
+    expected << QString::number(addresses[n]);
+    for (int c = 0; c < 4; ++c) expected << QString::number(stored[40 + 4 * n + c]);
+  }
+  expected << "200" << "2" << "3" << "0" << "0" << "2" << "180" << "7" << "15" << "15" << "18" << "52";
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(writing, (QStringList{kWriting, "blue", "progress", "disabled"}));
+
+  // On the line after the read-out's "e": CR, "z", then the frame, every
+  // byte by itself (0x81, 0x83, 0x88, 0x90, 0x98 among them).
+  sim::ParamSet image = stored;
+  image[2] = 255, image[3] = 0, image[4] = 0x83, image[5] = 0, image[6] = 42, image[8] = image[9] = 12;
+  image[14] = 0x88, image[15] = 0x90;
+  const std::uint8_t adr23[6] = {0x1F, 0xFF, 0xFF, 0x1F, 0x81, 0x98};
+  std::copy(adr23, adr23 + 6, image.begin() + 19);
+  std::string line;
+  std::vector<Clock::time_point> at;  // when the simulator read each byte
+  for (const sim::TrafficEntry& e : Rx().Traffic())
+    if (e.dir == sim::Direction::Rx) line += e.bytes, at.insert(at.end(), e.bytes.size(), e.at);
+  ASSERT_EQ(line, "e\rz" + std::string(image.begin(), image.end()) + std::string(56, '\xFF'));
+  // Each byte of the frame goes out in a turn of its own, after its mark
+  // and before the next, and the marks lie 100 ms apart at least. (The
+  // simulator reads late at times, never early: its gaps are no measure.)
+  using std::chrono::milliseconds;
+  ASSERT_EQ(marks.size(), 128u);
+  EXPECT_EQ(unsent, 0);
+  EXPECT_GE(at[2] - marks[0], milliseconds(1000));  // "z" after the CR's wait
+  EXPECT_GE(at[3] - marks[0], milliseconds(1500));  // byte 0 after the wait for "z"
+  for (int i = 1; i < 128; ++i) {
+    EXPECT_GE(at[3 + i], marks[i]) << i;
+    EXPECT_GE((i < 127 ? marks[i + 1] : end) - marks[i], milliseconds(100)) << i;
+  }
+  EXPECT_EQ(Rx().Params(), image);
+  EXPECT_EQ(d->status->value(), 127);
+  // The receive text: the receiver's replies among 72 dots, a star and 56
+  // dots, a dot last.
+  std::string dots = RxText().Text();
+  EXPECT_EQ(dots.back(), '.');
+  dots.erase(std::remove_if(dots.begin(), dots.end(), [](char c) { return c != '.' && c != '*'; }), dots.end());
+  EXPECT_EQ(dots, std::string(72, '.') + "*" + std::string(56, '.'));
+
+  // A second read-out shows what was written.
+  QStringList again;
+  Script s2;
+  s2.Then("the second read-out", ReadOutDone, [&] {
+    again << d->Op->Caption() << d->Zapis->Caption() << d->Adr2->text() << d->Adr3->text() << d->Dead->Text()
+          << d->Ser1->text() << d->P1->text() << d->P4->text() << d->F11->Text() << d->Dau2->Text();
+    d->Button2->click();
+  });
+  ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(again, (QStringList{"42", "0", "2097151", "2064792", "255", "131", "200", "136", "9", "12"}));
+}
+
+TEST_F(ParamDialog, RefusedWritesSendNothingAndPutTheFocusOnTheField) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[7] = 0, stored[8] = 0, stored[9] = 5;  // all networks; a 0 transmitter means all
+  Rx().SetParams(stored);
+  TParametry* d = Parametry;
+  bool allShown = false;
+  QStringList seen;  // message, field with the focus, whether the write is still possible
+  const auto record = [&](const QString& text) {
+    seen << text << FocusName() << (d->Button1->isEnabled() ? "enabled" : "disabled");
+  };
+  // Closes the message (Chyba or the error box), records it, then makes
+  // the next edit and tries again.
+  const auto next = [&](std::function<void()> edit) {
+    return [&, edit] {
+      const QString text = ActiveModal() == Chyba ? Chyba->Panel->Caption() : MessageBoxText();
+      if (ActiveModal() == Chyba) Chyba->Button1->click();
+      else PressMessageBoxOk();
+      Later([&, text, edit] {
+        record(text);
+        edit();
+      });
+    };
+  };
+  const auto message = [] { return ActiveModal() && ActiveModal() != Parametry; };
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+       allShown = d->site->isChecked() && d->vsechny->isChecked() && !d->jeden->isChecked() &&
+                  d->vsechny->isHidden() && !d->Net->isEnabled() && d->Net->Text() == "0" &&
+                  d->Dau1->Text() == "0" && d->Dau2->Text() == "0" && !d->Dau2->isEnabled() && ParamImage[9] == 0;
+       d->F12->SetText("x");
+       d->Adr3->setText("2097152");
+       d->Button1->click();
+     })
+      .Then("the conversion error", message, next([&] { d->F12->SetText("2"), d->Button1->click(); }))
+      .Then("the address", [&] { return message() && seen.size() == 3; },
+            next([&] { d->Adr3->setText("2097151"), d->Dead->SetText("0"), d->Button1->click(); }))
+      .Then("the dead time", [&] { return message() && seen.size() == 6; }, next([&] { d->Button2->click(); }));
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  EXPECT_TRUE(allShown);
+  EXPECT_EQ(seen, (QStringList{"'x' is not a valid integer value", "F12", "enabled", QStringLiteral("Neplatná adresa"),
+                               "Adr3", "enabled", QStringLiteral("Mrtvý čas musí být v rozsahu 1-255"), "Dead",
+                               "enabled"}));
+  EXPECT_EQ(Rx().ReceivedText(), "e");
+}
+
+// A silent receiver on the read-out, then one that gives no prompt to the
+// write: each time the red failure text, the write disabled, and only
+// Storno (dropped while the read-out runs) to leave.
+TEST_F(ParamDialog, FailedReadOutAndWriteSaySoAndStornoCloses) {
+  StartLoggedIn();
+  sim::ParamSet stored = sim::Receiver::DefaultParams();
+  stored[8] = 3, stored[9] = 9;  // two transmitters entered freely
+  Rx().SetParams(stored);
+  Rx().SetFault(sim::Fault::Silent);
+  TParametry* d = Parametry;
+  QStringList seen;
+  const auto failed = [&] {
+    seen << d->Read->Caption() + (d->Read->Color() == kRed && d->Read->FontColor() == kWhite ? " red" : " ?")
+         << (d->Read->isVisible() && !d->status->isVisible() && !d->Button1->isEnabled() ? "covered" : "?");
+    d->Button2->click();
+  };
+  bool freeShown = false;
+  Script s;
+  s.Then("reading", [&] { return ActiveModal() == d && !d->Running(); }, [&] { d->Button2->click(); })
+      .Then("the read error", ReadOutDone, failed);
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  Rx().ClearFaults();
+  Script s2;
+  s2.Then("the read-out", ReadOutDone, [&] {
+      freeShown = !d->vsechny->isChecked() && !d->jeden->isChecked() && d->Dau1->isEnabled() &&
+                  d->Dau2->isEnabled() && d->Dau2->Text() == "9";
+      Rx().SetFault(sim::Fault::NoCmdPrompt);
+      d->Button1->click();
+    }).Then("the write error", [&] { return d->Read->Caption() == kWriteFailed && ActiveModal() == d; }, failed);
+  ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(seen, (QStringList{kReadFailed + " red", "covered", kWriteFailed + " red", "covered"}));
+  EXPECT_TRUE(freeShown);
+  EXPECT_EQ(Rx().ReceivedText(), "ee\r");
+}
+
+TEST_F(ParamDialog, ReceiverVanishingMidFrameEndsTheWriteWithOneErrorReport) {
+  StartLoggedIn();
+  TParametry* d = Parametry;
+  int lastByte = -1;
+  QStringList after;
+  ErrorBoxes boxes;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] { d->Button1->click(); })
+      .Then("twenty bytes of the frame", [&] { return Rx().ReceivedBytes().size() >= 3 + 20; },
+            [&] {
+              lastByte = d->status->value();
+              Rx().Vanish();
+            })
+      // The write's handler has ended: it no longer waits between bytes.
+      .Then("the failure", [&] {
+              return d->Read->Caption() == kWriteFailed && !ZOV->Sleeper1->Sleeping() && ActiveModal() == d;
+            },
+            [&] {
+              after << (d->status->isVisible() ? "progress" : "no progress")
+                    << (d->Button1->isEnabled() ? "enabled" : "disabled")
+                    << QString::number(d->status->value() - lastByte);
+              d->Button2->click();
+            });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 30000));
+  // The send after the loss failed, and nothing was tried after it.
+  EXPECT_EQ(after, (QStringList{"no progress", "disabled", "1"}));
+  // One report of the loss, whichever side of the port saw it first.
+  EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join(" | ").toStdString();
+
+  // Opened again on the lost line, the read-out fails the same way, its
+  // send's error shown.
+  const int before = boxes.texts.size();
+  QString readOut;
+  Script s2;
+  s2.Then("the read-out's end", ReadOutDone, [&] {
+    readOut = d->Read->Caption() + (d->Read->Color() == kRed && !d->Button1->isEnabled() ? " red" : " ?");
+    d->Button2->click();
+  });
+  ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(readOut, kReadFailed + " red");
+  const QStringList reported = boxes.texts.mid(before);
+  EXPECT_TRUE(reported.size() == 1 && reported[0].startsWith("WriteFile function failed"))
+      << reported.join(" | ").toStdString();
+}
