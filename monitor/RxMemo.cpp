@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "serial/Cp1250.h"
 #include "ui/Controls.h"
 #include "link/ReceiveText.h"
 
 TRxMemo::TRxMemo(TReceiveText& model, QWidget* parent)
-    : QPlainTextEdit(parent), model_(model), decoder_("windows-1250") {
+    : QPlainTextEdit(parent), model_(model), decoder_(kCp1250Codec) {
   setFont(MonoFont(13));
   setReadOnly(true);
   setFocusPolicy(Qt::NoFocus);
