@@ -59,8 +59,10 @@ bool TComHandOver::RunPending() {
       state_ = State::Idle;
       runner_ = {};
     }
-    cv_.notify_all();
   }
+  // Told after the lock is let go: a waiter woken under it would only
+  // block on the lock again, two more thread switches for every batch.
+  cv_.notify_all();
   return true;
 }
 
