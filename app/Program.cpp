@@ -32,8 +32,7 @@ int RunProgram() {
     ShowAlreadyRunning(title);
     return 0;
   }
-  InstallApplicationErrorHandler();
-  CreateForms();
+  CreateForms();  // installs the error display, routed through the channel
   ZOV->Run();
   DestroyForms();
   return 0;

@@ -18,22 +18,9 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  // A failure would otherwise wait in a message box for ever.
-  QTimer::singleShot(120000, [] {
-    std::fprintf(stderr, "param-write-overhead: timed out\n");
-    std::_Exit(1);
-  });
-
-  sim::Options options;
-  options.pacing = false;
-  options.resetOnStart = true;
-  sim::Receiver receiver(options);
-  receiver.Start();
-  const std::string failed = StartProgramLoggedIn(receiver);
-  if (!failed.empty()) {
-    std::fprintf(stderr, "param-write-overhead: %s\n", failed.c_str());
-    return 1;
-  }
+  const auto started = StartBenchLoggedIn("param-write-overhead");
+  if (!started) return 1;
+  sim::Receiver& receiver = *started;
 
   // Once the read-out has ended, the write, timed from the click.
   double seconds = -1;

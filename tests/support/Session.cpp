@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/Forms.h"
 #include "app/ZOV.h"
@@ -59,3 +61,20 @@ std::string StartProgramLoggedIn(const std::string& portName) {
 }
 
 void EndProgram() { DestroyForms(); }
+
+std::unique_ptr<sim::Receiver> StartBenchLoggedIn(const char* name, int timeoutMs) {
+  QTimer::singleShot(timeoutMs, [name] {
+    std::fprintf(stderr, "%s: no result in time\n", name);
+    std::_Exit(1);
+  });
+  sim::Options options;
+  options.pacing = false;
+  options.resetOnStart = true;
+  auto receiver = std::make_unique<sim::Receiver>(options);
+  receiver->Start();
+  if (const std::string failed = StartProgramLoggedIn(*receiver); !failed.empty()) {
+    std::fprintf(stderr, "%s: %s\n", name, failed.c_str());
+    return nullptr;
+  }
+  return receiver;
+}

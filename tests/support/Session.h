@@ -2,6 +2,7 @@
 // The program with a simulated receiver, for the tests and the benchmarks:
 // no test framework in here.
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace sim {
@@ -23,3 +24,10 @@ std::string StartProgramLoggedIn(sim::Receiver& receiver);
 std::string StartProgramLoggedIn(const std::string& portName);
 // Destroys the windows again (closing the port).
 void EndProgram();
+
+// For a benchmark of a whole exchange: a receiver without line pacing,
+// started, and the program logged in on it; a watchdog ends the process
+// with status 1 if no result has come after timeoutMs (an error box nobody
+// closes must not stall the run). Failures are printed under `name`; null
+// when the start failed.
+std::unique_ptr<sim::Receiver> StartBenchLoggedIn(const char* name, int timeoutMs = 120000);
