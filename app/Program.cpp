@@ -7,7 +7,7 @@
 #include "app/Forms.h"
 #include "app/SingleInstance.h"
 #include "app/ZOV.h"
-#include "serial/Cp1250.h"
+#include "link/Cp1250.h"
 #include "ui/ErrorDisplay.h"
 
 bool LoadQtCzech(QTranslator& translator) {

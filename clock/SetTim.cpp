@@ -1,25 +1,18 @@
 #include "clock/SetTim.h"
 
 #include <QLocale>
-#include <QStringDecoder>
 #include <string>
 
 #include "clock/ClockRules.h"
 #include "clock/PcClock.h"
 #include "link/Channel.h"
+#include "link/Cp1250.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 
 namespace {
 
 const char* const kPrompt = "CMD>";
-
-// The receiver's characters (code page 1250) for a field.
-QString FromReceiver(const std::string& bytes) {
-  QStringDecoder decoder("windows-1250");
-  if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  return decoder(QByteArray::fromStdString(bytes));
-}
 
 TPanel* LabelPanel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
   auto* p = new TPanel(parent);

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "serial/Cp1250.h"
+#include "link/Cp1250.h"
 #include "ui/Controls.h"
 #include "link/ReceiveText.h"
 

@@ -1,6 +1,5 @@
-#include "serial/Cp1250.h"
+#include "link/Cp1250.h"
 
-#include <QString>
 #include <QStringDecoder>
 
 #include <stdexcept>
@@ -13,4 +12,9 @@ void RequireCp1250Decoder(const char* codec) {
   if (!decoder.isValid() || decoder.hasError() || sample != QString::fromUtf8("Šč"))
     throw std::runtime_error(std::string("this Qt cannot decode ") + codec +
                              " (it needs ICU): the receiver's texts could not be shown");
+}
+
+QString FromReceiver(std::string_view bytes) {
+  QStringDecoder decoder(kCp1250Codec);
+  return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
