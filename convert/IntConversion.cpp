@@ -45,8 +45,12 @@ TScan Scan(std::string_view text) {
     const int d = DigitValue(text[i]);
     if (d < 0 || d >= base) break;
     ++s.digits;
-    magnitude = ((magnitude * base) + d) & 0x1FFFFFFFFull;  // enough bits to see an overflow
-    if (magnitude > limit) s.overflow = true;
+    // Once past the limit the magnitude stays there: a number never wraps
+    // back into range, however many digits follow.
+    if (!s.overflow) {
+      magnitude = magnitude * base + static_cast<std::uint64_t>(d);
+      if (magnitude > limit) s.overflow = true;
+    }
     s.bits = s.bits * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
   }
   if (s.negative) s.bits = 0u - s.bits;

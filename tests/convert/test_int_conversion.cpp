@@ -47,6 +47,16 @@ const Case kCases[] = {
     {"$1G", std::nullopt, 1},
     {"2147483648", std::nullopt, -2147483647 - 1},  // past 32 bits: the low 32 bits
     {"$100000000", std::nullopt, 0},
+    // Far past 32 bits a number must not wrap back into range: 2^32 + k and
+    // 2^33 + k are refused whole (a dead time of 8589934593 is not 1).
+    {"4294967297", std::nullopt, 1},
+    {"8589934592", std::nullopt, 0},
+    {"8589934593", std::nullopt, 1},
+    {"-8589934593", std::nullopt, -1},
+    {"9999999999", std::nullopt, 1410065407},
+    {"$100000001", std::nullopt, 1},
+    {"$200000000", std::nullopt, 0},
+    {"0x200000005", std::nullopt, 5},
     {"\xd9\xa3", std::nullopt, 0},  // an Arabic-Indic three is not a digit here
 };
 
