@@ -163,8 +163,8 @@ void TReceiveText::DeleteLine(int i) {
   // that is the end of the text (the uncounted empty line starts there too).
   const std::size_t e = idx + 1 < lines_.size() ? lines_[idx + 1].Begin : text_.size();
   const std::size_t len = e - b;
-  // The end of the text goes with it: a CR there no longer waits for its LF.
-  if (e == text_.size()) afterCr_ = false;
+  // A CR at the end of the text that still waits for its LF keeps waiting
+  // when its line goes: the LF that comes later is still its own.
 
   // The line of the text that holds line i starts at displayed line j; it is
   // the only one that wraps anew.

@@ -14,8 +14,8 @@
 // one chunk (at 9600 baud a notification often carries a single byte, so
 // nearly every pair of a long reply is split; a break each would put an empty
 // line after every line of the monitor and into its saved file). A CR at the
-// end of the text waits for its LF until a Clear, a SetText or a DeleteLine
-// that takes the end of the text.
+// end of the text waits for its LF until a Clear or a SetText, also when
+// DeleteLine takes the line it ended.
 //
 // Displayed lines. The memo shows the text wrapped at a number of columns (one
 // byte is one column, the font being monospaced). With SetWrapColumns(n), n > 0,
