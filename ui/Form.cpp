@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <stdexcept>
 
@@ -37,13 +38,19 @@ void TForm::Execute(bool modal) {
   CentreOnScreen();  // again, now that the frame is known
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
   activateWindow();
+  // The window may be destroyed by a handler that runs inside it (only at
+  // the end of the program); nothing of it is touched afterwards.
+  const QPointer<TForm> self(this);
   Guarded([this] { FormActivate(); });
+  if (!self) return;
   closeRequested_ = false;
   QEventLoop loop;
   loop_ = &loop;
   loop.exec(QEventLoop::DialogExec);
+  if (!self) return;
   loop_ = nullptr;
   Guarded([this] { FormClose(); });
+  if (!self) return;
   hide();
   closeRequested_ = false;
 }
