@@ -1,11 +1,10 @@
 #include "params/Parametry.h"
 
-#include <QMessageBox>
-
 #include "link/Login.h"
 #include "params/ParamExchange.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
+#include "ui/Question.h"
 
 using namespace params;
 
@@ -404,11 +403,7 @@ void TParametry::Button2Click() { Close(); }
 // ---------------------------------------------------------------- defaults
 
 void TParametry::DefaultClick() {
-  QMessageBox question(QMessageBox::Question, QStringLiteral("Dotaz"),
-                       QStringLiteral("Opravdu zavést předvolené hodnoty ?"), QMessageBox::Yes | QMessageBox::No, this);
-  question.button(QMessageBox::Yes)->setText(QStringLiteral("&Ano"));
-  question.button(QMessageBox::No)->setText(QStringLiteral("&Ne"));
-  if (question.exec() != QMessageBox::Yes) return;
+  if (!AskYesNo(this, QStringLiteral("Opravdu zavést předvolené hodnoty ?"))) return;
   // All networks and transmitters: the boxes' handlers run as on a click.
   site->setChecked(true);
   ShowTexts(DefaultTexts(OperatorCode));
