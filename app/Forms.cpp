@@ -57,8 +57,8 @@ void RouteComponentErrorsThroughChannel() {
   SetApplicationErrorHandler([](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
-    } catch (const EComPort&) {
-      Channel().ReportPortFailure();
+    } catch (const EComPort& e) {
+      Channel().ReportPortFailure(e);
     } catch (...) {
     }
     ShowErrorBox(error);

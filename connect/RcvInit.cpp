@@ -10,6 +10,7 @@
 
 namespace {
 const char* const kInstruction = "Stiskněte tkačítko \"reset\" na sirénovém přijímači";
+const char* const kLoginFailed = "Při čtení parametrů došlo k chybě";
 }
 
 TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
@@ -62,6 +63,12 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   Timer1 = new QTimer(this);
   Timer1->setInterval(login::kPollIntervalMs);
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+  // A port that fails while the dialog polls ends the login; the error box
+  // has told the operator why, and Storno is the way out. (A failure during
+  // the login's waits ends the tick with the port's error.)
+  connect(&Channel(), &TChannel::PortFailed, this, [this] {
+    if (Running()) ShowLoginFailed();
+  });
 
   SetActiveControl(Button1);
 }
@@ -75,30 +82,35 @@ void TRcvInit::FormActivate() {
   SetActiveControl(Button1);
 }
 
+void TRcvInit::ShowLoginFailed() {
+  Timer1->stop();
+  Panel1->SetColor(kRed);
+  Panel1->SetCaption(QString::fromUtf8(kLoginFailed));
+}
+
 void TRcvInit::Timer1Timer() {
   login::TLoginLine line;
-  line.Send = [this](std::string_view text) {
-    try {
-      Channel().Send(text);
-    } catch (...) {
-      // A line that refuses the space would refuse the next one too, and
-      // an error box every 500 ms would leave no chance to reach Storno.
-      Timer1->stop();
-      throw;
-    }
-  };
+  line.Send = [](std::string_view text) { Channel().Send(text); };
   line.Sleep = [](int ms) { Channel().Sleep(ms); };
   line.Received = [](std::string_view text) { return RxText().Contains(text); };
   line.ClearReceived = [] { RxText().Clear(); };
   line.StopPolling = [this] { Timer1->stop(); };
 
-  switch (login::LoginTick(line, OperatorCode)) {
+  login::TLoginTick tick;
+  try {
+    tick = login::LoginTick(line, OperatorCode);
+  } catch (...) {
+    // A line that has failed would fail the next space too, and an error
+    // box every 500 ms would leave no chance to reach Storno.
+    ShowLoginFailed();
+    throw;
+  }
+  switch (tick) {
     case login::TLoginTick::Polling:
       return;
     case login::TLoginTick::NoOperatorPrompt:
       // The login failed: it says so and stays, Storno is the way out.
-      Panel1->SetColor(kRed);
-      Panel1->SetCaption(QStringLiteral("Při čtení parametrů došlo k chybě"));
+      ShowLoginFailed();
       return;
     case login::TLoginTick::LoggedIn:
       break;

@@ -35,6 +35,11 @@ class TRcvInit : public TForm {
   QPushButton* Button1;
   QTimer* Timer1;  // the login timer, 500 ms
 
+ private:
+  // The login has failed (no operator prompt, or the port): polling stops,
+  // the panel turns red with "Při čtení parametrů došlo k chybě".
+  void ShowLoginFailed();
+
  signals:
   // The login has completed: the receiver buttons are to be enabled
   // ("Parametry přijímače", then "Monitor přijímače", then "Hodiny

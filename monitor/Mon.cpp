@@ -77,11 +77,10 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   bind(Nul, &TMon::NulClick);
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
   // A port that fails while the monitor comes in ends the read-out at once;
-  // the error box has already told the operator why.
+  // the error box has already told the operator why. (During the opening's
+  // waits the wait itself ends the opening with the port's error.)
   connect(&Channel(), &TChannel::PortFailed, this, [this] {
-    if (!reading_) return;
-    portFailed_ = true;
-    ShowReadFailure();
+    if (reading_) ShowReadFailure();
   });
 }
 
@@ -93,7 +92,6 @@ void TMon::FormActivate() {
   ticks_ = monitor::kFirstTickCount;
   Timer1->stop();
   reading_ = true;
-  portFailed_ = false;
   Memo1->hide();
   RxText().Clear();
   Panel->SetColor(ButtonFaceColor());
@@ -108,7 +106,6 @@ void TMon::FormActivate() {
   line.Sleep = [](int ms) { Channel().Sleep(ms); };
   line.Received = [](std::string_view text) { return RxText().Contains(text); };
   line.ClearReceived = [] { RxText().Clear(); };
-  line.PortFailed = [this] { return portFailed_; };
   bool started = false;
   try {
     started = monitor::StartReadout(line);

@@ -49,7 +49,6 @@ class TMon : public TForm {
   void ShowReadFailure();
 
   int ticks_ = 0;  // the watch's tick counter
-  bool reading_ = false;     // from the opening until the read-out has ended
-  bool portFailed_ = false;  // the port failed during this read-out
+  bool reading_ = false;  // from the opening until the read-out has ended
   QString fileName_ = QStringLiteral("monitor.txt");  // offered by the next save dialog
 };

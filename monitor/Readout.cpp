@@ -7,11 +7,11 @@ namespace monitor {
 bool StartReadout(const TMonitorLine& line) {
   line.Send(kWake);
   line.Sleep(kPromptWaitMs);
-  if (line.PortFailed() || !line.Received(kPrompt)) return false;
+  if (!line.Received(kPrompt)) return false;
   line.ClearReceived();
   line.Send(kReadCommand);
   line.Sleep(kReadWaitMs);
-  return !line.PortFailed();
+  return true;
 }
 
 TWatch WatchTick(int& ticks, bool promptReceived) {

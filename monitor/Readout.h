@@ -24,20 +24,19 @@ inline constexpr int kWatchIntervalMs = 1000;         // the completion watch's 
 inline constexpr int kLastTick = 40;                  // the tick that gives up
 
 // What the start of a read-out needs of the line. Send and Sleep may throw
-// (a port error ends the start where it happens).
+// (a port error, also one reported during a wait, ends the start where it
+// happens).
 struct TMonitorLine {
   std::function<void(std::string_view text)> Send;
   std::function<void(int milliseconds)> Sleep;          // keeps the windows and the receive path running
   std::function<bool(std::string_view text)> Received;  // the receive text contains it
   std::function<void()> ClearReceived;
-  std::function<bool()> PortFailed;  // the port has failed during a wait
 };
 
 // Sends a carriage return and waits; without the prompt in the receive text
 // that is all (false: the receiver is not on its command line). Otherwise
 // clears the receive text, sends "m" and waits (true: the monitor is on its
-// way and the watch is to start). A port that fails during a wait ends it
-// there (false), with nothing more sent. The caller clears the receive text
+// way and the watch is to start). The caller clears the receive text
 // before.
 bool StartReadout(const TMonitorLine& line);
 

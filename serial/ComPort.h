@@ -100,6 +100,12 @@ class TCustomComPort : public QObject {  // destroyed() signal = "tell me when d
   TLineSignals LineSignals();  // EComPort 11
   TComErrors LineErrors();     // EComPort 10; reading clears them
   void AbortPendingIo();       // EComPort 5
+  // For a caller that learns of a failure from the component's own report
+  // (the event thread's failed wait) rather than from an operation of its
+  // own: raises it as an operation would, so that it counts as the caller's
+  // one error for that failure (marked as already reported when the report
+  // has been shown).
+  [[noreturn]] void RaiseReportedFailure(const EComPort& error) const { RaiseOsError(error); }
 
   // Building blocks of SendText and ReceiveText.
   TPendingIo* NewPendingIo();

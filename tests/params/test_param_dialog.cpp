@@ -260,8 +260,10 @@ TEST_F(ParamDialog, ReceiverVanishingMidFrameEndsTheWriteWithOneErrorReport) {
               d->Button2->click();
             });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 30000));
-  // The send after the loss failed, and nothing was tried after it.
-  EXPECT_EQ(after, (QStringList{"no progress", "disabled", "1"}));
+  // The wait in which the loss was reported ended the write (or the send
+  // after it failed, when it met the loss first); nothing was tried after.
+  EXPECT_EQ(after.mid(0, 2), (QStringList{"no progress", "disabled"}));
+  EXPECT_TRUE(after.value(2) == "0" || after.value(2) == "1") << after.value(2).toStdString();
   // One report of the loss, whichever side of the port saw it first.
   EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join(" | ").toStdString();
 
