@@ -41,6 +41,9 @@ constexpr FaultInfo kFaults[] = {
     {Fault::MonitorNoEnd, "monitor-no-end", "the monitor's closing \"CMD>\" never comes"},
     {Fault::Vanish, "vanish", "the line closes (pty gone, port-map entry removed) 50 ms after the first half of the "
                             "next reply on the command line"},
+    {Fault::KeepsOldSet, "keeps-old-set", "answers a parameter frame with \"ZAPSÁNO\" but keeps its old set"},
+    {Fault::ClockOff, "clock-off", "answers a clock write with \"OK\" but sets its clock an hour later than the "
+                                   "fields say"},
 };
 
 constexpr std::uint8_t kSetHeader0 = 0x55, kSetHeader1 = 0xAA;
@@ -590,6 +593,8 @@ bool Receiver::WaitIdle(int timeoutMs) const {
 void Receiver::AddTraffic(Direction dir, std::string bytes, Clock_::time_point at) {
   TrafficEntry e;
   e.at = at;
+  e.wall = std::chrono::system_clock::now() -
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(Clock_::now() - at);
   e.ms = std::chrono::duration<double, std::milli>(at - started_).count();
   e.dir = dir;
   e.bytes = std::move(bytes);
@@ -794,6 +799,7 @@ void Receiver::HandleByte(std::uint8_t b, Clock_::time_point at) {
         return;
       }
       field_ += static_cast<char>(b);
+      fieldLastByte_ = at;
       fieldDeadline_ = at + milliseconds(options_.fieldGapMs);
       return;
   }
@@ -889,9 +895,13 @@ void Receiver::FinishFrame(bool cutShort) {
     refuse("it starts with " + Hex2(b0) + " " + Hex2(b1) + " instead of 55 AA");
     return;
   }
-  for (int i = 0; i < kParamSize; ++i) params_[i] = static_cast<std::uint8_t>(frame_[i]);
   ++framesAccepted_;
-  Note("parameter frame accepted and stored");
+  if (Has(Fault::KeepsOldSet)) {
+    Note("parameter frame accepted, but the old set kept");
+  } else {
+    for (int i = 0; i < kParamSize; ++i) params_[i] = static_cast<std::uint8_t>(frame_[i]);
+    Note("parameter frame accepted and stored");
+  }
   if (std::any_of(frame_.begin() + kParamSize, frame_.end(), [](char c) { return c != '\xFF'; }))
     Note("note: the frame's bytes 72..127 are not all FF");
   Reply(ToCp1250("\r\nZAPSÁNO\r\nCMD>"));
@@ -901,10 +911,12 @@ void Receiver::EndClockField() {
   if (field_.empty()) return;
   fields_.push_back(std::move(field_));
   field_.clear();
-  if (fields_.size() == 7) ApplyClockFields();
+  // The clock starts from the moment the seconds came, as a real clock chip
+  // set by its last field would.
+  if (fields_.size() == 7) ApplyClockFields(fieldLastByte_);
 }
 
-void Receiver::ApplyClockFields() {
+void Receiver::ApplyClockFields(Clock_::time_point lastByte) {
   static const char* const kNames[7] = {"day of week", "day", "month", "year", "hours", "minutes", "seconds"};
   static const int kMin[7] = {0, 1, 1, 0, 0, 0, 0};
   static const int kMax[7] = {6, 31, 12, 99, 23, 59, 59};
@@ -925,7 +937,13 @@ void Receiver::ApplyClockFields() {
     }
   }
   fields_.clear();
-  SetClockLocked({v[0], v[1], v[2], 2000 + v[3], v[4], v[5], v[6]}, Clock_::now());
+  SetClockLocked({v[0], v[1], v[2], 2000 + v[3], v[4], v[5], v[6]}, lastByte);
+  if (Has(Fault::ClockOff)) {
+    // A clock that misreads its hours field: an hour later, the day of week
+    // following the date.
+    clockBase_ += 3600;
+    if (FloorDiv(clockBase_, 86400) != FloorDiv(clockBase_ - 3600, 86400)) clockBaseDow_ = (clockBaseDow_ + 1) % 7;
+  }
   char buf[64];
   std::snprintf(buf, sizeof buf, "clock set to %d %02d.%02d.%02d %02d:%02d:%02d", v[0], v[1], v[2], v[3], v[4],
                 v[5], v[6]);

@@ -48,6 +48,8 @@ enum class Fault {
   MonitorLate,   // the monitor's closing "CMD>" comes Options::monitorLateMs late
   MonitorNoEnd,  // the monitor's closing "CMD>" never comes
   Vanish,        // the pty closes halfway through the next reply on the command line
+  KeepsOldSet,   // answers a parameter frame as written but keeps its old set
+  ClockOff,      // takes a clock write but sets itself an hour later than its fields
 };
 
 const std::vector<Fault>& AllFaults();
@@ -81,6 +83,7 @@ enum class Direction { Rx, Tx, Note };   // Rx: from the program; Tx: to it; Not
 
 struct TrafficEntry {
   std::chrono::steady_clock::time_point at;
+  std::chrono::system_clock::time_point wall;  // the same moment on the system clock
   double ms = 0;            // milliseconds since Start()
   Direction dir = Direction::Note;
   std::string bytes;        // the bytes of one read or write; for a note its text
@@ -201,7 +204,7 @@ class Receiver {
   void CommandByte(std::uint8_t b, Clock_::time_point at);            // under lock
   void EndClockField();                                                 // under lock
   void FinishFrame(bool cutShort);                                      // under lock
-  void ApplyClockFields();                                              // under lock
+  void ApplyClockFields(Clock_::time_point lastByte);                   // under lock
   // Queues a reply shaped by the active faults; false when it will not go
   // out whole (silent, cut short, or the line vanishing in it).
   bool Reply(std::string text, bool commandReply = true, bool cuttable = false);  // under lock
@@ -241,6 +244,7 @@ class Receiver {
   std::vector<std::string> fields_;
   std::string field_;
   Clock_::time_point fieldDeadline_{}, clockDeadline_{};
+  Clock_::time_point fieldLastByte_{};   // when the field being collected got its last byte
   ParamSet params_{};
   int framesAccepted_ = 0, framesRefused_ = 0;
   // The clock runs from a set point: seconds since 1970 of the set fields
