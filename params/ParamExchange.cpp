@@ -6,11 +6,12 @@
 
 namespace params {
 
-std::optional<TParamImage> ReadParams() {
+std::optional<TReadOut> ReadParams() {
   RxText().Clear();
   SendAndWait(kReadCommand, kReadWaitMs);
   if (!RxText().Contains(kPrompt)) return std::nullopt;
-  return ParseReply(RxText().Text());
+  const std::string& reply = RxText().Text();
+  return TReadOut{ParseReply(reply), IsWellFormedReply(reply)};
 }
 
 bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& onByte) {
@@ -29,6 +30,12 @@ bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& 
     if (i == kParamBytes - 1) RxText().Append("*");
   }
   return true;
+}
+
+std::optional<std::vector<TDifference>> VerifyParams(const TParamImage& written) {
+  const std::optional<TReadOut> held = ReadParams();
+  if (!held) return std::nullopt;
+  return WriteDifferences(written, held->Image);
 }
 
 }  // namespace params

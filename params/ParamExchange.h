@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "params/ParamSet.h"
+#include "params/ParamVerify.h"
 
 namespace params {
 
@@ -18,10 +19,17 @@ inline constexpr std::string_view kWriteCommand = "z";
 inline constexpr int kWriteCommandWaitMs = 500;
 inline constexpr int kByteWaitMs = 100;     // after every byte of the frame
 
+// What a read-out got: the set cut from the reply, and whether the reply
+// looked like the receiver's set.
+struct TReadOut {
+  TParamImage Image{};
+  bool WellFormed = false;
+};
+
 // Clears the receive text, sends "e" and waits; the set cut from the reply,
 // or nothing when the reply holds no prompt. ParamImage is the caller's to
 // set.
-std::optional<TParamImage> ReadParams();
+std::optional<TReadOut> ReadParams();
 
 // Clears the receive text, sends a CR and waits; without a prompt then,
 // returns false having sent nothing more. Otherwise image becomes
@@ -30,5 +38,10 @@ std::optional<TParamImage> ReadParams();
 // "." appended to the receive text, with a "*" after the set's 72 bytes.
 // onByte(i) runs before byte i goes out.
 bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& onByte);
+
+// After a write: reads the set back as the read-out does. The fields whose
+// values the receiver does not hold as written (empty when it holds them
+// all), or nothing when the receiver did not answer with its prompt.
+std::optional<std::vector<TDifference>> VerifyParams(const TParamImage& written);
 
 }  // namespace params

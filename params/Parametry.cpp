@@ -14,6 +14,14 @@ const char* const kReading = "Probíhá čtení parametrů přijímače";
 const char* const kReadFailed = "Chyba čtení parametrů přijímače";
 const char* const kWriting = "Probíhá zápis parametrů přijímače";
 const char* const kWriteFailed = "Chyba zápisu parametrů přijímače";
+const char* const kVerified = "Parametry zapsány a ověřeny";
+const char* const kNotVerified = "Zápis parametrů se nepodařilo ověřit";
+const char* const kNoAnswer = "Přijímač neodpověděl";
+const char* const kDamagedReply = "Odpověď přijímače je poškozená – hodnoty nemusí odpovídat přijímači";
+const char* const kWriteDamaged = "Hodnoty pocházejí z poškozené odpovědi přijímače. Přesto zapsat?";
+
+// The notice line above the receiver's fields.
+constexpr int kNoticeHeight = 24;
 
 QString Text(const QWidget* field) {
   if (auto* spin = qobject_cast<const TSpinEdit*>(field)) return spin->Text();
@@ -71,7 +79,7 @@ TPanel* ValuePanel(QWidget* parent, int left, int top) {
 
 }  // namespace
 
-TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
+TParametry::TParametry(QWidget* parent) : TForm(523, 444 + kNoticeHeight, parent) {
   SetCaption(QStringLiteral("Parametry přijímače"));
   setFont(SansFont(13));
 
@@ -168,6 +176,18 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444, parent) {
                      static_cast<QWidget*>(Read), static_cast<QWidget*>(status)})
     w->setFocusPolicy(Qt::NoFocus);
 
+  // The receiver's fields stand below the notice line.
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) w->move(w->x(), w->y() + kNoticeHeight);
+  Notice = new TPanel(this);
+  SetBounds(Notice, 2, 2, 519, kNoticeHeight - 4);
+  Notice->SetFlat(true);
+  Notice->setFont(SansFont(13, true));
+  Notice->SetColor(kRed);
+  Notice->SetFontColor(kWhite);
+  Notice->SetCaption(QString::fromUtf8(kDamagedReply));
+  Notice->setFocusPolicy(Qt::NoFocus);
+  Notice->hide();
+
   // The controls answer to their names (ParamSet.h walks the fields so).
   for (int n = 1; n <= 8; ++n) {
     Adr(n)->setObjectName(QStringLiteral("Adr%1").arg(n));
@@ -247,21 +267,26 @@ void TParametry::ShowWriteFailed() {
 
 void TParametry::FormActivate() {
   status->hide();
+  Notice->hide();
   ShowStatus(QString::fromUtf8(kReading), ButtonFaceColor(), Qt::black);
   Button1->setEnabled(false);
-  std::optional<TParamImage> image;
+  std::optional<TReadOut> readOut;
   try {
-    image = ReadParams();
+    readOut = ReadParams();
   } catch (...) {
     ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
     throw;
   }
-  if (!image) {
+  if (!readOut) {
     // The fields keep what they showed and stay covered.
     ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
     return;
   }
-  ParamImage = *image;
+  ParamImage = readOut->Image;
+  // Filled by position all the same; the operator is told, and asked
+  // before such values are written back.
+  readOutWellFormed_ = readOut->WellFormed;
+  Notice->setVisible(!readOutWellFormed_);
   ShowImage();
   Read->hide();
   Button1->setEnabled(true);
@@ -364,8 +389,12 @@ void TParametry::Dau1Change() {
 
 // ---------------------------------------------------------------- write
 
-void TParametry::Button1Click() {
+std::optional<TValues> TParametry::CheckedValues() {
   MessageDialog().RestoreRestingState();
+  // What leaving the fields would have done, whether or not the operator
+  // left them (a click's press and release may come before the queued leave
+  // check, and leaving toward Storno checks nothing).
+  if (!LeaveEditedFields()) return std::nullopt;
   TValues values;
   try {
     values = ConvertForWrite(Texts());
@@ -377,16 +406,39 @@ void TParametry::Button1Click() {
   if (const std::optional<TRefusal> refusal = CheckForWrite(values)) {
     MessageDialog().ShowText(QString::fromUtf8(refusal->Message));
     SetActiveControl(Field(refusal->Field));
-    return;
+    return std::nullopt;
   }
+  return values;
+}
+
+bool TParametry::LeaveEditedFields() {
+  bool passed = true;
+  ForEachField([&](const std::string& name) {
+    if (!passed) return;
+    QWidget* field = Field(name);
+    if (auto* spin = qobject_cast<TSpinEdit*>(field)) {
+      if (spin->Edited()) spin->HoldToRange();
+    } else if (auto* edit = dynamic_cast<TEdit*>(field); edit && edit->OnExit && edit->isModified()) {
+      edit->DropPendingLeave();
+      passed = LeaveCheck(edit);
+    }
+  });
+  return passed;
+}
+
+void TParametry::Button1Click() {
+  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kWriteDamaged))) return;
+  const std::optional<TValues> values = CheckedValues();
+  if (!values) return;
 
   Button1->setEnabled(false);
   ShowStatus(QString::fromUtf8(kWriting), kBlue, kWhite);
   status->setValue(0);
   status->show();
+  const TParamImage image = ImageForWrite(*values, OperatorCode);
   bool written = false;
   try {
-    written = WriteParams(ImageForWrite(values, OperatorCode), [this](int byte) { status->setValue(byte); });
+    written = WriteParams(image, [this](int byte) { status->setValue(byte); });
   } catch (...) {
     ShowWriteFailed();
     throw;
@@ -395,7 +447,32 @@ void TParametry::Button1Click() {
     ShowWriteFailed();
     return;
   }
+  // Written is not yet taken: the receiver's set is read back and compared.
+  std::optional<std::vector<TDifference>> differences;
+  try {
+    differences = VerifyParams(image);
+  } catch (...) {
+    ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    throw;
+  }
+  if (!differences) {
+    ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    return;
+  }
+  if (!differences->empty()) {
+    ShowNotVerified(QString::fromStdString(DescribeDifferences(*differences)));
+    return;
+  }
+  status->hide();
+  MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
+}
+
+void TParametry::ShowNotVerified(const QString& why) {
+  // Nothing more is sent; Storno is the way out, and the next opening
+  // reads the receiver's set again.
+  status->hide();
+  ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why, kRed, kWhite);
 }
 
 void TParametry::Button2Click() { Close(); }
@@ -426,7 +503,7 @@ void TParametry::P5Exit() { LeaveCheck(P5); }
 void TParametry::Ser1Exit() { LeaveCheck(Ser1); }
 void TParametry::Ser2Exit() { LeaveCheck(Ser2); }
 
-void TParametry::LeaveCheck(TEdit* field) {
+bool TParametry::LeaveCheck(TEdit* field) {
   int max = 0;
   for (const TLeaveCheck& check : kLeaveChecks)
     if (field->objectName() == QLatin1String(check.Field)) max = check.Max;
@@ -437,7 +514,8 @@ void TParametry::LeaveCheck(TEdit* field) {
     field->SetFocusBack();
     throw;
   }
-  if (passes) return;
+  if (passes) return true;
   MessageDialog().ShowText(QString::fromUtf8(kBadInput));
   field->SetFocusBack();
+  return false;
 }

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <optional>
 #include <string>
 
 #include "params/ParamSet.h"
@@ -35,10 +36,16 @@ class TParametry : public TForm {
   void jedenClick();
   // While "Pouze jeden vysílač" is checked, Dau2 follows Dau1.
   void Dau1Change();
-  // The write: every field converted and the addresses and the dead time
-  // checked before anything goes out; then the prompt, "z" and the frame,
-  // and the dialog closes. A failed start or a port error leaves the red
-  // "Chyba zápisu parametrů přijímače", and "Storno" is the way out.
+  // The write. After a damaged read-out it asks first. Before anything goes
+  // out: the fields the operator edited are checked as leaving them would
+  // (in tab order, the first refusal with its message and the focus), every
+  // field converted, the addresses and the dead time checked. Then the
+  // prompt, "z" and the frame, and the set read back: when the receiver
+  // holds it, "Parametry zapsány a ověřeny" and the dialog closes;
+  // otherwise the red "Zápis parametrů se nepodařilo ověřit" with the fields
+  // that differ (or "Přijímač neodpověděl") and Storno the way out. A failed
+  // start or a port error leaves the red "Chyba zápisu parametrů
+  // přijímače".
   void Button1Click();
   // "Storno": closes; during a write, once the write has finished.
   void Button2Click();
@@ -83,6 +90,10 @@ class TParametry : public TForm {
   QPushButton* Button1;
   TPanel* Read;
   QProgressBar* status;
+  // The line above the fields: "Odpověď přijímače je poškozená – hodnoty
+  // nemusí odpovídat přijímači" after a read-out whose reply was not the
+  // receiver's set as it should look.
+  TPanel* Notice;
 
  private:
   void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
@@ -91,5 +102,15 @@ class TParametry : public TForm {
   void ShowSelection(const params::TSelection& selection);
   params::TTexts Texts() const;
   void ShowTexts(const params::TTexts& texts);
-  void LeaveCheck(TEdit* field);
+  // The leave check of a P or Ser field; false after "Nepovolený vstup".
+  bool LeaveCheck(TEdit* field);
+  // What leaving does, for every field the operator edited since the program
+  // last set it, in tab order; false at the first refusal.
+  bool LeaveEditedFields();
+  // The write's checks (see Button1Click); the values, or nothing after a
+  // refusal has been shown.
+  std::optional<params::TValues> CheckedValues();
+  void ShowNotVerified(const QString& why);
+
+  bool readOutWellFormed_ = true;  // the last read-out's reply looked like the receiver's set
 };

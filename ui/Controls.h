@@ -76,6 +76,12 @@ class TSpinEdit : public QWidget {
   std::optional<int> Number() const;
   // Steps by steps (+1 up, -1 down) as the arrows do.
   void StepBy(int steps);
+  // Whether the operator has typed in the field since the program last set
+  // its text.
+  bool Edited() const { return edit_->isModified(); }
+  // What leaving the field does: a number outside the range becomes the
+  // nearest bound.
+  void HoldToRange();
 
   // The field's background (the window colour, or silver when the field
   // stands for "all").
@@ -96,7 +102,6 @@ class TSpinEdit : public QWidget {
 
  private:
   bool Accepts(const QString& typed) const;
-  void HoldToRange();
   void PasteFiltered(const QString& text);
 
   TEdit* edit_;

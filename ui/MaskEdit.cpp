@@ -51,6 +51,7 @@ void TEdit::focusOutEvent(QFocusEvent* e) {
   QMetaObject::invokeMethod(
       this,
       [this] {
+        if (!leavePending_) return;  // dropped meanwhile
         leavePending_ = false;
         Leave();
       },

@@ -44,6 +44,10 @@ class TEdit : public QLineEdit {
   virtual void ValidateEdit() {}
   // Puts the focus back into the field after a refused exit.
   void SetFocusBack();
+  // Forgets a leave still waiting to be handled, for a caller that runs the
+  // field's check itself (the write checks every edited field before it
+  // sends): the check then comes once, not again behind the caller's.
+  void DropPendingLeave() { leavePending_ = false; }
 
  protected:
   void focusInEvent(QFocusEvent* e) override;

@@ -6,6 +6,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <set>
+
+#include <QTest>
 
 #include "ReceiverTest.h"
 #include "app/Chyba.h"
@@ -53,7 +56,7 @@ struct ErrorBoxes {
 
 }  // namespace
 
-TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
+TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameVerifiesItAndCloses) {
   StartLoggedIn();
   sim::ParamSet stored = sim::Receiver::DefaultParams();
   stored[11] = 200;  // P1 and F11 out of their ranges: written back as they are
@@ -62,20 +65,22 @@ TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
   OperatorCode = 42;  // the login's code; the Op panel shows the stored 100
 
   TParametry* d = Parametry;
-  // When the write set the progress bar (on the simulator's clock): 0
-  // before the CR, then i just before frame byte i goes out, by which time
-  // byte i - 1 must have gone out (the simulator may read it a little later).
-  std::vector<Clock::time_point> marks;
-  int unsent = 0;
-  QObject::connect(d->status, &QProgressBar::valueChanged, [&](int i) {
-    marks.push_back(Clock::now());
-    if (i > 0 && !Rx().WaitFor([&] { return Rx().ReceivedBytes().size() >= 3u + i; }, 5000)) ++unsent;
+  // Every send of the program with the moment it returned, on the
+  // program's clock; the progress bar's value when it did.
+  std::vector<std::pair<std::string, Clock::time_point>> sent;
+  std::vector<int> progress;
+  bool recording = false;
+  std::string dots;  // the receive text as the frame's last byte goes out
+  QObject::connect(&Channel(), &TChannel::Sent, d, [&](const std::string& bytes) {
+    if (!recording) return;
+    sent.emplace_back(bytes, Clock::now());
+    progress.push_back(d->status->value());
+    if (sent.size() == 2 + 128) dots = RxText().Text();
   });
-  Clock::time_point end;
-  QStringList shown, writing;
+  QStringList shown, writing, verified;
   Script s;
   s.Then("the read-out", ReadOutDone, [&] {
-       shown << d->Op->Caption() << d->Zapis->Caption() << FocusName();
+       shown << d->Op->Caption() << d->Zapis->Caption() << FocusName() << (d->Notice->isVisible() ? "notice" : "-");
        params::ForEachField([&](const std::string& name) {
          QWidget* f = d->Field(name);
          auto* spin = qobject_cast<TSpinEdit*>(f);
@@ -89,18 +94,27 @@ TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
        d->Ser2->setText("0");
        d->Dead->SetText("255");
        d->Dau1->SetText("12");  // one transmitter: Dau2 follows
+       // Typed and not left: the write holds it to the range as leaving would.
+       d->F12->Edit()->setFocus(Qt::OtherFocusReason);
+       d->F12->Edit()->selectAll();
+       QTest::keyClicks(d->F12->Edit(), "7");
+       recording = true;
        d->Button1->click();  // returns when the write has ended
-       end = Clock::now();
      })
-      .Then("ten bytes of the frame", [&] { return Rx().ReceivedBytes().size() >= 3 + 10; }, [&] {
+      .Then("ten bytes of the frame", [&] { return sent.size() >= 2 + 10; }, [&] {
         writing << d->Read->Caption() << (d->Read->Color() == kBlue ? "blue" : "?")
                 << (d->status->isVisible() && d->status->value() >= 9 ? "progress" : "?")
                 << (d->Button1->isEnabled() ? "?" : "disabled");
         d->Button2->click();  // does not interrupt the write
+      })
+      .Then("the verified write", [] { return ActiveModal() == Chyba; }, [&] {
+        verified << Chyba->Caption() << Chyba->Panel->Caption() << (Chyba->Panel->Color() == kGreen ? "green" : "?");
+        Chyba->Button1->click();
       });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
+  EXPECT_FALSE(d->isVisible());
 
-  QStringList expected = {"100", "1", "Adr1"};
+  QStringList expected = {"100", "1", "Adr1", "-"};
   const int addresses[8] = {543001, 543002, 600100, 1048575, 0, 0, 0, 0};
   for (int n = 0; n < 8; ++n) {
     expected << QString::number(addresses[n]);
@@ -109,50 +123,160 @@ TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameAndReadsItBack) {
   expected << "200" << "2" << "3" << "0" << "0" << "2" << "180" << "7" << "15" << "15" << "18" << "52";
   EXPECT_EQ(shown, expected);
   EXPECT_EQ(writing, (QStringList{kWriting, "blue", "progress", "disabled"}));
+  EXPECT_EQ(verified, (QStringList{"OK", QStringLiteral("Parametry zapsány a ověřeny"), "green"}));
 
   // On the line after the read-out's "e": CR, "z", then the frame, every
-  // byte by itself (0x81, 0x83, 0x88, 0x90, 0x98 among them).
+  // byte by itself (0x81, 0x83, 0x88, 0x90, 0x98 among them), then "e" to
+  // read the set back.
   sim::ParamSet image = stored;
   image[2] = 255, image[3] = 0, image[4] = 0x83, image[5] = 0, image[6] = 42, image[8] = image[9] = 12;
   image[14] = 0x88, image[15] = 0x90;
+  image[41] = 5;
   const std::uint8_t adr23[6] = {0x1F, 0xFF, 0xFF, 0x1F, 0x81, 0x98};
   std::copy(adr23, adr23 + 6, image.begin() + 19);
   std::string line;
-  std::vector<Clock::time_point> at;  // when the simulator read each byte
-  for (const sim::TrafficEntry& e : Rx().Traffic())
-    if (e.dir == sim::Direction::Rx) line += e.bytes, at.insert(at.end(), e.bytes.size(), e.at);
-  ASSERT_EQ(line, "e\rz" + std::string(image.begin(), image.end()) + std::string(56, '\xFF'));
-  // Each byte of the frame goes out in a turn of its own, after its mark
-  // and before the next, and the marks lie 100 ms apart at least. (The
-  // simulator reads late at times, never early: its gaps are no measure.)
-  using std::chrono::milliseconds;
-  ASSERT_EQ(marks.size(), 128u);
-  EXPECT_EQ(unsent, 0);
-  EXPECT_GE(at[2] - marks[0], milliseconds(1000));  // "z" after the CR's wait
-  EXPECT_GE(at[3] - marks[0], milliseconds(1500));  // byte 0 after the wait for "z"
-  for (int i = 1; i < 128; ++i) {
-    EXPECT_GE(at[3 + i], marks[i]) << i;
-    EXPECT_GE((i < 127 ? marks[i + 1] : end) - marks[i], milliseconds(100)) << i;
-  }
+  for (const auto& [bytes, at] : sent) line += bytes;
+  ASSERT_EQ(line, "\rz" + std::string(image.begin(), image.end()) + std::string(56, '\xFF') + "e");
+  ASSERT_EQ(sent.size(), 2u + 128u + 1u);  // every byte of the frame by itself
   EXPECT_EQ(Rx().Params(), image);
-  EXPECT_EQ(d->status->value(), 127);
-  // The receive text: the receiver's replies among 72 dots, a star and 56
-  // dots, a dot last.
-  std::string dots = RxText().Text();
-  EXPECT_EQ(dots.back(), '.');
+  // The waits, where the program keeps them: 1000 ms after the CR, 500 ms
+  // after "z", 100 ms after every byte of the frame; the progress bar shows
+  // the byte that goes out.
+  using std::chrono::milliseconds;
+  const auto gap = [&](std::size_t i) { return sent[i + 1].second - sent[i].second; };
+  EXPECT_GE(gap(0), milliseconds(999));
+  EXPECT_GE(gap(1), milliseconds(499));
+  for (std::size_t i = 2; i < 2 + 128; ++i) {
+    EXPECT_GE(gap(i), milliseconds(99)) << "byte " << i - 2;
+    EXPECT_EQ(progress[i], static_cast<int>(i - 2));
+  }
+  // The receive text: the receiver's replies among a dot for every byte
+  // sent and a star after the set's 72.
   dots.erase(std::remove_if(dots.begin(), dots.end(), [](char c) { return c != '.' && c != '*'; }), dots.end());
-  EXPECT_EQ(dots, std::string(72, '.') + "*" + std::string(56, '.'));
+  EXPECT_EQ(dots, std::string(72, '.') + "*" + std::string(55, '.'));
 
   // A second read-out shows what was written.
   QStringList again;
   Script s2;
   s2.Then("the second read-out", ReadOutDone, [&] {
     again << d->Op->Caption() << d->Zapis->Caption() << d->Adr2->text() << d->Adr3->text() << d->Dead->Text()
-          << d->Ser1->text() << d->P1->text() << d->P4->text() << d->F11->Text() << d->Dau2->Text();
+          << d->Ser1->text() << d->P1->text() << d->P4->text() << d->F11->Text() << d->F12->Text() << d->Dau2->Text();
     d->Button2->click();
   });
   ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
-  EXPECT_EQ(again, (QStringList{"42", "0", "2097151", "2064792", "255", "131", "200", "136", "9", "12"}));
+  EXPECT_EQ(again, (QStringList{"42", "0", "2097151", "2064792", "255", "131", "200", "136", "9", "5", "12"}));
+}
+
+// After the frame the set is read back. Only a receiver that holds it gives
+// the green report and closes the dialog; otherwise the red text says which
+// fields differ, or that the receiver did not answer, the write stays
+// disabled, nothing more goes out and Storno closes.
+struct VerifyCase {
+  const char* what;
+  std::set<sim::Fault> faults;
+  bool silentAfterFrame;
+  QString report;  // the green message, or the red status text
+};
+const VerifyCase kVerifyCases[] = {
+    {"holds", {}, false, QStringLiteral("Parametry zapsány a ověřeny")},
+    {"keeps_the_old_set", {sim::Fault::KeepsOldSet}, false,
+     QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nMrtvý čas: zapsáno 99, v přijímači 180\n"
+                    "Adresa (2): zapsáno 7, v přijímači 543002\nAdresa (8), sloupec 4: zapsáno 1, v přijímači 5")},
+    {"falls_silent_after_the_frame", {}, true,
+     QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nPřijímač neodpověděl")},
+};
+class ParamVerified : public ParamDialog, public ::testing::WithParamInterface<VerifyCase> {};
+INSTANTIATE_TEST_SUITE_P(Receiver, ParamVerified, ::testing::ValuesIn(kVerifyCases),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST_P(ParamVerified, TheWriteIsReportedOnlyWhenTheReadBackHoldsIt) {
+  const VerifyCase& c = GetParam();
+  sim::Options options = Unpaced();
+  options.faults = c.faults;
+  sim::Receiver* rx = nullptr;
+  // The receiver's own thread, as soon as it has the frame.
+  options.onNote = [&](const std::string& note) {
+    if (c.silentAfterFrame && note.rfind("parameter frame accepted", 0) == 0) rx->SetFault(sim::Fault::Silent);
+  };
+  StartLoggedIn(options);
+  rx = &Rx();
+  TParametry* d = Parametry;
+  std::vector<std::string> sent;  // by the write
+  bool recording = false;
+  QObject::connect(&Channel(), &TChannel::Sent, d, [&](const std::string& bytes) {
+    if (recording) sent.push_back(bytes);
+  });
+  QString report, state;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+     d->Dead->SetText("99");
+     d->Adr2->setText("7");
+     d->F84->SetText("1");
+     recording = true;
+     d->Button1->click();
+   }).Then("the end of the write", [&] { return ActiveModal() == Chyba || (ReadOutDone() && d->Read->Color() == kRed); },
+           [&] {
+             if (ActiveModal() == Chyba) {
+               report = Chyba->Panel->Caption();
+               Chyba->Button1->click();
+               return;
+             }
+             report = d->Read->Caption();
+             state = (d->Button1->isEnabled() ? "enabled" : "disabled") + QString(d->status->isVisible() ? " progress" : "");
+             d->Button2->click();
+           });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
+  EXPECT_EQ(report, c.report);
+  // CR, "z", the frame byte by byte, then the read-back and nothing more.
+  ASSERT_EQ(sent.size(), 2u + 128u + 1u);
+  EXPECT_EQ(sent.back(), "e");
+  EXPECT_FALSE(d->isVisible());
+  if (!state.isEmpty()) {
+    EXPECT_EQ(state, "disabled");
+  }
+}
+
+// A reply that is not the receiver's set as it should look still fills the
+// fields, but says so, and a write after it asks first: No sends nothing.
+TEST_F(ParamDialog, ADamagedReadOutIsFlaggedAndItsWriteAsksFirst) {
+  StartLoggedIn();
+  // The stored set's reply with one field garbled on the line.
+  const sim::ParamSet set = sim::Receiver::DefaultParams();
+  std::string reply = "PARAMETRY\r\n";
+  for (int i = 0; i < 72; ++i)
+    reply += (i ? "," : "") + (i == 5 ? std::string("1x5") : QStringLiteral("%1").arg(set[i], 3, 10, QChar('0')).toStdString());
+  Rx().SetCustomReply('e', reply + "\r\nCMD>");
+  TParametry* d = Parametry;
+  QStringList seen;
+  const auto answer = [&](QMessageBox::StandardButton b) {
+    return [&, b] {
+      auto* box = qobject_cast<QMessageBox*>(ActiveModal());
+      seen << box->windowTitle() + ": " + box->text();
+      Rx().ClearTraffic();
+      box->button(b)->click();
+    };
+  };
+  const auto question = [] { return qobject_cast<QMessageBox*>(ActiveModal()) != nullptr; };
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+     seen << (d->Notice->isVisible() ? d->Notice->Caption() : "-") << d->Ser2->text();
+     Rx().SetFault(sim::Fault::NoCmdPrompt);  // a write that goes out stops after its CR
+     d->Button1->click();
+   })
+      .Then("the question", question, answer(QMessageBox::No))
+      .Then("no write", [&] { return ActiveModal() == d && d->Button1->isEnabled(); }, [&] {
+        seen << QString::fromStdString(Rx().ReceivedText());
+        d->Button1->click();
+      })
+      .Then("asked again", question, answer(QMessageBox::Yes))
+      .Then("the write", [&] { return d->Read->Caption() == kWriteFailed; }, [&] {
+        seen << QString::fromStdString(Rx().ReceivedText());
+        d->Button2->click();
+      });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  const QString asked = QStringLiteral("Dotaz: Hodnoty pocházejí z poškozené odpovědi přijímače. Přesto zapsat?");
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("Odpověď přijímače je poškozená – hodnoty nemusí odpovídat přijímači"), "1",
+                               asked, "", asked, "\r"}));
 }
 
 TEST_F(ParamDialog, RefusedWritesSendNothingAndPutTheFocusOnTheField) {

@@ -185,3 +185,58 @@ TEST_F(ParamWidgets, LeaveChecksRefuseOutOfRangeAndKeepTheFocusAndText) {
     EXPECT_EQ(field->text(), text);
   }
 }
+
+// The write checks what leaving the edited fields would have checked, in tab
+// order, before anything goes out, however the button was reached: a click
+// whose press and release come in one batch (before the queued leave
+// check), or Tab past Storno, which checks nothing. No port is open here,
+// so anything sent would show an error box.
+TEST_F(ParamWidgets, TheWriteRunsTheLeaveChecksOfEditedFieldsFirst) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<QLineEdit*, QString>> typed;  // in this order, each left by the program
+    std::function<void()> write;
+    QString message;
+    QLineEdit* focus;
+  };
+  TParametry* d = Parametry;
+  const auto click = [d] { QTest::mouseClick(d->Button1, Qt::LeftButton); };
+  const auto pastStorno = [d] {
+    // From Ser2, with "Default" hidden: Tab lands on Storno, the next on the write.
+    d->Default->hide();
+    d->Ser2->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(d->Ser2, Qt::Key_Tab);
+    QTest::keyClick(d->Button2, Qt::Key_Tab);
+    QTest::keyClick(d->Button1, Qt::Key_Space);
+  };
+  const QString bad = QStringLiteral("Nepovolený vstup");
+  const Case cases[] = {
+      {"P1 300, the click at once", {{d->P1, "300"}}, click, bad, d->P1},
+      {"Ser2 300, Tab past Storno", {{d->Ser2, "300"}}, pastStorno, bad, d->Ser2},
+      {"the first in tab order", {{d->Ser1, "256"}, {d->P4, "999"}}, click, bad, d->P4},
+      {"an edited field that is no number", {{d->P2, ""}}, click, "'' is not a valid integer value", d->P2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShowDialog();
+    for (const auto& [field, text] : c.typed) {
+      field->setFocus(Qt::OtherFocusReason);
+      field->selectAll();
+      QTest::keyClicks(field, text);  // typed: the field counts as edited
+      if (text.isEmpty()) QTest::keyClick(field, Qt::Key_Delete);
+    }
+    QString shown;
+    Script s;
+    s.Then("the refusal", [] { return ActiveModal() != nullptr; }, [&] {
+      shown = ActiveModal() == Chyba ? Chyba->Panel->Caption() : MessageBoxText();
+      if (ActiveModal() == Chyba) Chyba->Button1->click();
+      else PressMessageBoxOk();
+    });
+    ASSERT_TRUE(s.Run(c.write));
+    EXPECT_EQ(shown, c.message);
+    EXPECT_EQ(d->focusWidget(), c.focus);
+    EXPECT_TRUE(d->Button1->isEnabled());  // nothing went out: the write can be tried again
+    d->hide();
+    d->Default->show();
+  }
+}

@@ -1,0 +1,82 @@
+#include "params/ParamVerify.h"
+
+namespace params {
+
+bool IsWellFormedReply(std::string_view reply) {
+  const std::size_t comma = reply.find(',');
+  if (comma == std::string_view::npos || comma < 3) return false;
+  const std::size_t first = comma - 3;
+  // 72 fields of three characters, one character apart: the last one ends
+  // 4 * 72 - 1 characters after the first one starts.
+  if (reply.size() < first + 4 * kParamBytes - 1) return false;
+  for (int i = 0; i < kParamBytes; ++i) {
+    const std::size_t at = first + 4 * static_cast<std::size_t>(i);
+    if (i < kParamBytes - 1 && reply[at + 3] != ',') return false;
+    try {
+      const int v = StrToInt(reply.substr(at, 3));
+      if (v < 0 || v > 255) return false;
+    } catch (const EConvertError&) {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// The names of the one-byte fields, by their place in the image.
+const char* ByteName(int byte) {
+  switch (byte) {
+    case kDeadByte: return "Mrtvý čas";
+    case kSerHiByte: return "Ser.num Hi";
+    case kSerLoByte: return "Ser.num Lo";
+    case kOperatorByte: return "Operátor";
+    case kNetByte: return "Číslo sítě";
+    case kDau1Byte: return "Číslo vysílače (1)";
+    case kDau2Byte: return "Číslo vysílače (2)";
+    case kToneByte: return "Tón tlačítka";
+    case kP1Byte: return "MSKP GRUPY A";
+    case kP1Byte + 1: return "MSKP GRUPY B";
+    case kP1Byte + 2: return "MSKP GRUPY C";
+    case kP1Byte + 3: return "Param. 1";
+    case kP1Byte + 4: return "Param.2";
+    default: return "";
+  }
+}
+
+std::string AddressName(int n) { return "Adresa (" + std::to_string(n) + ")"; }
+
+}  // namespace
+
+std::vector<TDifference> WriteDifferences(const TParamImage& written, const TParamImage& held) {
+  std::vector<TDifference> out;
+  for (int byte = kDeadByte; byte < kAddressByte; ++byte) {
+    if (byte == kOrderByte || written[byte] == held[byte]) continue;
+    out.push_back({ByteName(byte), written[byte], held[byte]});
+  }
+  for (int n = 1; n <= 8; ++n)
+    if (Address(written, n) != Address(held, n)) out.push_back({AddressName(n), Address(written, n), Address(held, n)});
+  for (int n = 1; n <= 8; ++n) {
+    for (int c = 1; c <= 4; ++c) {
+      const int byte = kMaskByte + 4 * (n - 1) + (c - 1);
+      if (written[byte] != held[byte])
+        out.push_back({AddressName(n) + ", sloupec " + std::to_string(c), written[byte], held[byte]});
+    }
+  }
+  return out;
+}
+
+std::string DescribeDifferences(const std::vector<TDifference>& differences, int maxLines) {
+  std::string text;
+  const int shown = std::min(static_cast<int>(differences.size()), maxLines);
+  for (int i = 0; i < shown; ++i) {
+    const TDifference& d = differences[static_cast<std::size_t>(i)];
+    if (i) text += '\n';
+    text += d.Name + ": zapsáno " + std::to_string(d.Written) + ", v přijímači " + std::to_string(d.Held);
+  }
+  const int rest = static_cast<int>(differences.size()) - shown;
+  if (rest > 0) text += "\n… a dalších " + std::to_string(rest);
+  return text;
+}
+
+}  // namespace params

@@ -1,0 +1,41 @@
+#pragma once
+// Whether the receiver holds what was written, and whether a reply looks like
+// the receiver's set at all. Plain C++.
+//
+// A write is checked by reading the set back ("e") and comparing it with the
+// frame's first 72 bytes: the dead time (byte 2) and bytes 4..71. Bytes 0 and
+// 1 (the header) and 3 (the write order) are the receiver's own.
+//
+// The read-out fills the fields from any reply by position; a noisy line can
+// turn a reply into garbage that still fills them. A reply is well formed when
+// its 72 fields each convert whole to 0..255 and the 71 characters between
+// them are all commas.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "params/ParamSet.h"
+
+namespace params {
+
+bool IsWellFormedReply(std::string_view reply);
+
+// One field whose value the receiver does not hold as written, under the
+// name the dialog shows it by ("Adresa (3)", "Mrtvý čas", "Adresa (2),
+// sloupec 4" for a mask-group value); an address as a whole number.
+struct TDifference {
+  std::string Name;  // UTF-8
+  int Written = 0;
+  int Held = 0;
+  bool operator==(const TDifference&) const = default;
+};
+
+// The fields that differ, in the order of the image.
+std::vector<TDifference> WriteDifferences(const TParamImage& written, const TParamImage& held);
+
+// What the operator reads below "Zápis parametrů se nepodařilo ověřit": one
+// line per field ("Mrtvý čas: zapsáno 180, v přijímači 0"), at most maxLines
+// of them and then how many more there are.
+std::string DescribeDifferences(const std::vector<TDifference>& differences, int maxLines = 10);
+
+}  // namespace params
