@@ -1,5 +1,7 @@
 #include "clock/ClockRules.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <initializer_list>
 
 #include "convert/IntConversion.h"
@@ -26,7 +28,46 @@ bool PartsInRange(std::string_view text, std::initializer_list<TPart> parts) {
   return inRange;
 }
 
+// The fields as a moment: the day of week and the seconds since 1970 of the
+// date and time taken as they stand (no time zone: both sides are the
+// receiver's local time).
+struct TMoment {
+  int dayOfWeek;
+  long long days;
+  long long seconds;
+};
+
+std::optional<TMoment> Moment(const TClockReading& r) {
+  try {
+    const int dow = StrToInt(r.Dvt);
+    const int day = StrToInt(Copy(r.Dat, 1, 2)), month = StrToInt(Copy(r.Dat, 4, 2)),
+              year = StrToInt(Copy(r.Dat, 7, 4));
+    const int h = StrToInt(Copy(r.Tim, 1, 2)), m = StrToInt(Copy(r.Tim, 4, 2)), sec = StrToInt(Copy(r.Tim, 7, 2));
+    if (r.Dat.size() != 10 || r.Tim.size() != 8 || dow < 0 || dow > 6 || month < 1 || month > 12 || day < 1 ||
+        day > 31 || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59)
+      return std::nullopt;
+    using namespace std::chrono;
+    // A day past the end of the month runs on into the next one.
+    const sys_days date = sys_days(year_month_day(std::chrono::year(year), std::chrono::month(month), 1d)) +
+                          days(day - 1);
+    const long long d = date.time_since_epoch().count();
+    return TMoment{dow, d, d * 86400 + h * 3600 + m * 60 + sec};
+  } catch (const EConvertError&) {
+    return std::nullopt;
+  }
+}
+
+long long FloorMod(long long a, long long b) { return ((a % b) + b) % b; }
+
 }  // namespace
+
+bool ClockHolds(const TClockReading& written, const TClockReading& read, long long elapsedMs) {
+  const std::optional<TMoment> w = Moment(written), r = Moment(read);
+  if (!w || !r) return false;
+  if (r->dayOfWeek != FloorMod(w->dayOfWeek + (r->days - w->days), 7)) return false;
+  const long long expectedMs = w->seconds * 1000 + elapsedMs;
+  return std::llabs(r->seconds * 1000 - expectedMs) <= kClockToleranceMs;
+}
 
 TClockReading CutClockReply(std::string_view firstLine) {
   const std::size_t colon = firstLine.find(':');

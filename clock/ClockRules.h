@@ -8,6 +8,7 @@
 // it gives day of week 3, date 07.12.2026 and time 23:29:07. Nothing in the
 // reply is tested; a short line gives short or empty pieces, a line without
 // a colon is cut as if the colon stood before its first character.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,3 +37,13 @@ std::vector<std::string> ClockWriteFields(std::string_view dvt, std::string_view
 bool DayOfWeekInRange(std::string_view dvt);
 bool DateInRange(std::string_view dat);
 bool TimeInRange(std::string_view tim);
+
+// Whether the receiver's clock holds what was written: its reading has the
+// day of week the written one has come to by then, and lies within 2 s of the
+// written time plus elapsedMs, the time from the seconds field going out to
+// the receiver being asked. The written fields are the dialog's
+// ("3", "05.03.2031", "08:07:06"); a day past the month's end counts on into
+// the next month, as a calendar does. A reading that is no clock at all does
+// not hold.
+inline constexpr long long kClockToleranceMs = 2000;
+bool ClockHolds(const TClockReading& written, const TClockReading& read, long long elapsedMs);

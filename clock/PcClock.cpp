@@ -42,3 +42,17 @@ QString TimeFormatWithoutZone(const QString& format) {
 }
 
 int MsToNextSecond(const QTime& now) { return 1000 - now.msec() + kPastTheSecondMs; }
+
+TPcClockWrite PlanPcClockWrite(const QDateTime& now, int secondsFieldAfterMs) {
+  const qint64 earliest = now.toMSecsSinceEpoch() + secondsFieldAfterMs;
+  const qint64 at = (earliest + 999) / 1000 * 1000;  // never before the second it carries
+  TPcClockWrite w;
+  w.HoldMs = static_cast<int>(at - earliest);
+  w.At = now.addMSecs(at - now.toMSecsSinceEpoch());
+  const QDate d = w.At.date();
+  const QTime t = w.At.time();
+  const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')).toStdString(); };
+  w.Fields = {std::to_string(d.dayOfWeek() % 7), two(d.day()),    two(d.month()), two(d.year() % 100),
+              two(t.hour()),                    two(t.minute()), two(t.second())};
+  return w;
+}

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QString>
 #include <QTime>
+#include <string>
+#include <vector>
 
 struct TPcClockTexts {
   QString Dow;
@@ -24,3 +26,17 @@ QString TimeFormatWithoutZone(const QString& format);
 // Milliseconds from now to just after the next whole second, so a display
 // refreshed then shows the new second at once.
 int MsToNextSecond(const QTime& now);
+
+// Setting the receiver's clock from the computer's: the seconds field is to go
+// out just after the whole second it carries, and every field is computed for
+// that one moment, so a minute or a midnight turning during the write cannot
+// tear the time apart.
+struct TPcClockWrite {
+  int HoldMs = 0;                   // the wait before "s", 0..999
+  QDateTime At;                     // the moment the fields carry, a whole second
+  std::vector<std::string> Fields;  // day of week (Sunday 0, one digit), then dd mm yy hh mm ss
+};
+// now: the computer's clock when "s" could go out; secondsFieldAfterMs: how
+// long after "s" the seconds field goes out. At is the first whole second
+// that the seconds field can reach.
+TPcClockWrite PlanPcClockWrite(const QDateTime& now, int secondsFieldAfterMs);

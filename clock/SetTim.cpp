@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <string>
 
+#include "clock/ClockExchange.h"
 #include "clock/ClockRules.h"
 #include "clock/PcClock.h"
 #include "link/Channel.h"
@@ -12,7 +13,13 @@
 
 namespace {
 
-const char* const kPrompt = "CMD>";
+const char* const kReading = "Probíhá čtení hodin přijímače";
+const char* const kReadFailed = "Chyba čtení hodin přijímače";
+const char* const kWriting = "Probíhá zápis hodin přijímače";
+const char* const kWriteFailed = "Chyba zápisu hodin přijímače";
+const char* const kVerified = "Hodiny přijímače zapsány a ověřeny";
+const char* const kNotVerified = "Zápis hodin se nepodařilo ověřit";
+const char* const kNoAnswer = "Přijímač neodpověděl";
 
 TPanel* LabelPanel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
   auto* p = new TPanel(parent);
@@ -34,7 +41,7 @@ TPanel* ClockPanel(QWidget* parent, const QString& text, int left, int top, int 
 
 }  // namespace
 
-TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
+TSetTim::TSetTim(QWidget* parent) : TForm(321, 369, parent) {
   SetCaption(QStringLiteral("Hodiny přijímače"));
   setFont(SansFont(13));
 
@@ -60,7 +67,12 @@ TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
   Button2 = new QPushButton(QStringLiteral("Zapsat"), Panel9);
   SetBounds(Button2, 9, 9, 128, 32);
   Button2->setFont(SansFont(17, true));
-  for (QPushButton* b : {Button1, Button2}) b->setAutoDefault(true);
+  // Below the two buttons, covering nothing: the computer's clock into the
+  // receiver at once.
+  Button3 = new QPushButton(QStringLiteral("Nastavit &podle PC"), this);
+  SetBounds(Button3, 8, 320, 304, 36);
+  Button3->setFont(SansFont(15, true));
+  for (QPushButton* b : {Button1, Button2, Button3}) b->setAutoDefault(true);
 
   PCT = ClockPanel(this, QStringLiteral("PCT"), 160, 208, 81);
   // Day and month digits may be left blank, the year and the time digits
@@ -94,10 +106,12 @@ TSetTim::TSetTim(QWidget* parent) : TForm(321, 325, parent) {
   setTabOrder(Button1, Dvt);
   setTabOrder(Dvt, Dat);
   setTabOrder(Dat, Tim);
-  setTabOrder(Tim, Button2);
+  setTabOrder(Tim, Button3);
+  setTabOrder(Button3, Button2);
 
   connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Guarded([this] { Button3Click(); }); });
   // The exit handlers run through Guarded already.
   Dvt->OnExit = [this] { dvtExit(); };
   Dat->OnExit = [this] { DatExit(); };
@@ -125,30 +139,36 @@ void TSetTim::ShowStatus(const QColor& color, const QColor& fontColor, const QSt
   Read->raise();
 }
 
+void TSetTim::SetWriteEnabled(bool enabled) {
+  Button3->setEnabled(enabled);
+  Button2->setEnabled(enabled);
+}
+
 void TSetTim::FormActivate() {
   SetActiveControl(Button1);
-  Button2->setEnabled(false);
-  ShowStatus(ButtonFaceColor(), Qt::black, QStringLiteral("Probíhá čtení hodin přijímače"));
+  SetWriteEnabled(false);
+  ShowStatus(ButtonFaceColor(), Qt::black, QString::fromUtf8(kReading));
+  std::optional<clock_exchange::TClockRead> read;
   try {
-    RxText().Clear();
-    SendAndWait("\r", 1000);
-    if (!RxText().Contains(kPrompt)) {
-      ShowStatus(kRed, kWhite, QStringLiteral("Chyba čtení hodin přijímače"));
-      return;
-    }
-    RxText().Clear();
-    SendAndWait("t", 1000);
+    read = clock_exchange::ReadClock();
   } catch (...) {
     // A port error ends the read; the error box shows it.
-    ShowStatus(kRed, kWhite, QStringLiteral("Chyba čtení hodin přijímače"));
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kReadFailed));
     throw;
   }
-  const TClockReading reading = CutClockReply(RxText().Line(0));
+  if (!read) {
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kReadFailed));
+    return;
+  }
+  ShowFields(read->Reading);
+  SetWriteEnabled(true);
+  Read->hide();
+}
+
+void TSetTim::ShowFields(const TClockReading& reading) {
   Dvt->setText(FromReceiver(reading.Dvt));
   Dat->setText(FromReceiver(reading.Dat));
   Tim->setText(FromReceiver(reading.Tim));
-  Button2->setEnabled(true);
-  Read->hide();
 }
 
 void TSetTim::Button1Click() { Close(); }
@@ -159,28 +179,66 @@ void TSetTim::Button2Click() {
   for (TEdit* field : {static_cast<TEdit*>(Dvt), static_cast<TEdit*>(Dat), static_cast<TEdit*>(Tim)})
     if (!CheckField(field)) return;
   // The values as checked, whatever happens to the fields meanwhile.
-  const std::vector<std::string> fields =
-      ClockWriteFields(Dvt->text().toStdString(), Dat->EditText().toStdString(), Tim->EditText().toStdString());
+  TClockReading written{Dvt->text().toStdString(), Dat->EditText().toStdString(), Tim->EditText().toStdString()};
+  const std::vector<std::string> fields = ClockWriteFields(written.Dvt, written.Dat, written.Tim);
+  Write(written, [&] { return fields; });
+}
 
-  Button2->setEnabled(false);
-  ShowStatus(kBlue, kWhite, QStringLiteral("Probíhá zápis hodin přijímače"));
+void TSetTim::Button3Click() {
+  TClockReading written;
+  Write(written, [&] {
+    // Held back until the seconds field will go out just after the second
+    // it carries; every field is of that moment.
+    const TPcClockWrite plan = PlanPcClockWrite(clock_(), clock_exchange::kSecondsFieldAfterMs);
+    Channel().Sleep(plan.HoldMs);
+    const std::vector<std::string>& f = plan.Fields;
+    written = {f[0], f[1] + "." + f[2] + ".20" + f[3], f[4] + ":" + f[5] + ":" + f[6]};
+    ShowFields(written);
+    return plan.Fields;
+  });
+}
+
+void TSetTim::Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields) {
+  SetWriteEnabled(false);
+  ShowStatus(kBlue, kWhite, QString::fromUtf8(kWriting));
+  std::optional<clock_exchange::TSteadyTime> secondsSent;
   try {
-    RxText().Clear();
-    SendAndWait("\r", 1000);
-    if (!RxText().Contains(kPrompt)) {
-      // Nothing has gone out after the carriage return; say so instead of
-      // leaving the write in progress on screen.
-      ShowStatus(kRed, kWhite, QStringLiteral("Chyba zápisu hodin přijímače"));
-      return;
-    }
-    RxText().Clear();
-    Channel().Send("s");
-    for (const std::string& field : fields) SendAndWait(field, 500);
+    secondsSent = clock_exchange::WriteClock(fields);
   } catch (...) {
-    ShowStatus(kRed, kWhite, QStringLiteral("Chyba zápisu hodin přijímače"));
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
     throw;
   }
+  if (!secondsSent) {
+    // Nothing has gone out after the carriage return; say so instead of
+    // leaving the write in progress on screen.
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
+    return;
+  }
+  // Written is not yet taken: the receiver's clock is read back.
+  std::optional<clock_exchange::TClockRead> read;
+  try {
+    read = clock_exchange::ReadClock();
+  } catch (...) {
+    ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    throw;
+  }
+  if (!read) {
+    ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    return;
+  }
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - *secondsSent);
+  if (!ClockHolds(written, read->Reading, elapsed.count())) {
+    ShowNotVerified(QStringLiteral("Přijímač ukazuje: ") + FromReceiver(read->Reading.Dvt) + ' ' +
+                    FromReceiver(read->Reading.Dat) + ' ' + FromReceiver(read->Reading.Tim));
+    return;
+  }
+  MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
+}
+
+void TSetTim::ShowNotVerified(const QString& why) {
+  // Storno is the way out; nothing more is sent.
+  ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
 }
 
 void TSetTim::Timer1Timer() {

@@ -4,16 +4,23 @@
 //
 // Each opening reads the receiver's clock ("\r" and the prompt, then "t");
 // "Zapsat" writes the three fields back ("\r" and the prompt, "s", seven
-// strings 500 ms apart) and closes; "Storno" closes without sending. The
-// fields are range-checked when the operator leaves them, and again before a
-// write, so no refused value reaches the receiver. The computer's clock
-// ticks on every whole second for the whole life of the program.
+// strings 500 ms apart), "Nastavit podle PC" writes the computer's clock the
+// same way; after either, the receiver's clock is read back, and only when it
+// holds what was written does "Hodiny přijímače zapsány a ověřeny" come and
+// the dialog close. "Storno" closes without sending. The fields are
+// range-checked when the operator leaves them (not toward Storno), and again
+// before a write, so no refused value reaches the receiver. The computer's
+// clock ticks on every whole second for the whole life of the program.
 #include <QDateTime>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <string>
+#include <vector>
+
+#include "clock/ClockRules.h"
 
 #include "ui/Controls.h"
 #include "ui/Form.h"
@@ -27,6 +34,10 @@ class TSetTim : public TForm {
   void FormActivate() override;
   void Button1Click();  // "Storno"
   void Button2Click();  // "Zapsat"
+  // "Nastavit podle PC": the computer's date and time for the moment the
+  // seconds field goes out ("s" held back up to a second for it), shown in
+  // the fields, written and read back.
+  void Button3Click();
   // The computer's clock into DOW, PCD and PCT, then on to the next second.
   void Timer1Timer();
   void dvtExit();
@@ -43,6 +54,7 @@ class TSetTim : public TForm {
   QPushButton* Button1;
   TPanel* Panel9;
   QPushButton* Button2;  // inside Panel9
+  QPushButton* Button3;  // "Nastavit podle PC", enabled exactly when "Zapsat" is
   TPanel* PCT;
   TMaskEdit* Dat;
   TMaskEdit* Tim;
@@ -56,6 +68,12 @@ class TSetTim : public TForm {
 
  private:
   void ShowStatus(const QColor& color, const QColor& fontColor, const QString& text);
+  void SetWriteEnabled(bool enabled);
+  void ShowFields(const TClockReading& reading);
+  // The write and its read-back; fields() gives the seven fields and fills
+  // written as the dialog's fields show it.
+  void Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields);
+  void ShowNotVerified(const QString& why);
   bool InRange(TEdit* field) const;
   // The edit's own test, then the range check; false after the refusal.
   bool CheckField(TEdit* field);

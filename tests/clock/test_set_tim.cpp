@@ -3,20 +3,47 @@
 // computer's clock beside it, from a clock of the test's.
 #include <QMessageBox>
 #include <QTest>
+#include <chrono>
+#include <string>
+#include <vector>
 
 #include "ReceiverTest.h"
 #include "app/Chyba.h"
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
+#include "link/Channel.h"
 
 namespace {
 
 using ClockDialog = ReceiverTest;
 
-// The receiver stamps a read when its thread gets to it, a moment after the
-// bytes came: a gap between stamps may look this much shorter than a wait.
-constexpr double kStampSlackMs = 30;
+// What the program sends, with when each send returned, on the program's
+// clock: the pacing as the program keeps it.
+class Sends {
+ public:
+  Sends() {
+    QObject::connect(&Channel(), &TChannel::Sent, &context_, [this](const std::string& bytes) {
+      if (on_) sent_.emplace_back(bytes, std::chrono::steady_clock::now());
+    });
+  }
+  void Start() { on_ = true; }
+  int Count() const { return static_cast<int>(sent_.size()); }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const auto& [bytes, at] : sent_) t.push_back(bytes);
+    return t;
+  }
+  // Milliseconds from send i to send i + 1.
+  long long Gap(int i) const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(sent_[i + 1].second - sent_[i].second).count();
+  }
+
+ private:
+  QObject context_;
+  bool on_ = false;
+  std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> sent_;
+};
 
 void OpenClock() { ZOV->Tim->click(); }
 // The opening has ended and the dialog's own loop runs.
@@ -27,10 +54,11 @@ bool StatusIs(const char* text) { return SetTim->Read->isVisible() && SetTim->Re
 void Reactivate() {
   Later([] { SetTim->activateWindow(); });
 }
-// Status text, colour, text colour and "Zapsat", in one string.
+// Status text, colour, text colour, "Nastavit podle PC" and "Zapsat", in
+// one string.
 QString Status() {
   return SetTim->Read->Caption() + ' ' + SetTim->Read->Color().name() + ' ' + SetTim->Read->FontColor().name() +
-         (SetTim->Button2->isEnabled() ? " zapsat" : " -");
+         (SetTim->Button3->isEnabled() ? " pc" : " -") + (SetTim->Button2->isEnabled() ? " zapsat" : " -");
 }
 QString Fields() { return SetTim->Dvt->text() + ' ' + SetTim->Dat->EditText() + ' ' + SetTim->Tim->EditText(); }
 
@@ -51,14 +79,15 @@ TEST_F(ClockDialog, OpeningReadsTheReceiversClockAndStornoMeanwhileIsDropped) {
         SetTim->Button1->click();
       });
   ASSERT_TRUE(s.Run(OpenClock));
-  EXPECT_EQ(reading, QStringLiteral("Probíhá čtení hodin přijímače ") + ButtonFaceColor().name() + " #000000 -");
+  EXPECT_EQ(reading, QStringLiteral("Probíhá čtení hodin přijímače ") + ButtonFaceColor().name() + " #000000 - -");
   EXPECT_TRUE(read.startsWith(QStringLiteral("3 07.12.2026 12:29:"))) << read.toStdString();
   EXPECT_EQ(Rx().ReceivedText(), "\rt");
 }
 
-TEST_F(ClockDialog, WriteSendsTheSevenFieldsPacedEndsBeforeStornoClosesAndIsReadBack) {
+TEST_F(ClockDialog, WriteSendsTheSevenFieldsPacedReadsTheClockBackAndClosesWhenItHolds) {
   StartLoggedIn();
-  QString writing, readBack;
+  Sends sent;
+  QString writing, verified;
   bool openAfterStorno = false;
   Script s;
   s.Then("read", ReadDone,
@@ -66,37 +95,129 @@ TEST_F(ClockDialog, WriteSendsTheSevenFieldsPacedEndsBeforeStornoClosesAndIsRead
            SetTim->Dvt->setText(QStringLiteral("3"));
            SetTim->Dat->setText(QStringLiteral("05.03.2031"));
            SetTim->Tim->setText(QStringLiteral("08:07:06"));
-           Rx().ClearTraffic();
+           sent.Start();
            SetTim->Button2->click();
          })
-      .Then("the day sent", [&] { return Rx().ReceivedText().size() >= 5; },
+      .Then("the day sent", [&] { return sent.Count() >= 3; },
             [&] {
               writing = Status();
               SetTim->Button1->click();  // closes once the write has ended
             })
-      .Then("the month sent", [&] { return Rx().ReceivedText().size() >= 7; },
-            [&] { openAfterStorno = SetTim->isVisible(); });
+      .Then("the month sent", [&] { return sent.Count() >= 5; }, [&] { openAfterStorno = SetTim->isVisible(); })
+      .Then("the report", [] { return ActiveModal() == Chyba; }, [&] {
+        verified = Chyba->Caption() + ' ' + Chyba->Panel->Caption() + ' ' + Chyba->Panel->Color().name();
+        Chyba->Button1->click();
+      });
   ASSERT_TRUE(s.Run(OpenClock));
-  EXPECT_EQ(writing, QStringLiteral("Probíhá zápis hodin přijímače #0000ff #ffffff -"));
+  EXPECT_EQ(writing, QStringLiteral("Probíhá zápis hodin přijímače #0000ff #ffffff - -"));
   EXPECT_TRUE(openAfterStorno);
+  EXPECT_EQ(verified, QStringLiteral("OK Hodiny přijímače zapsány a ověřeny #008000"));
+  EXPECT_FALSE(SetTim->isVisible());
 
-  // "\r", 1000 ms, "s" and at once the day of week, then a field every 500 ms.
-  const auto bytes = Rx().ReceivedBytes();
-  std::string text;
-  for (const auto& b : bytes) text += static_cast<char>(b.byte);
-  ASSERT_EQ(text, "\rs3050331080706");
-  EXPECT_GE(bytes[1].ms - bytes[0].ms, 1000 - kStampSlackMs);
-  const std::size_t fieldStarts[] = {2, 3, 5, 7, 9, 11, 13};
-  for (std::size_t i = 1; i < std::size(fieldStarts); ++i)
-    EXPECT_GE(bytes[fieldStarts[i]].ms - bytes[fieldStarts[i - 1]].ms, 500 - kStampSlackMs) << "field " << i;
+  // "\r", 1000 ms, "s" and at once the day of week, then a field every 500
+  // ms; after the last one's wait "\r", 1000 ms, "t" to read the clock back.
+  ASSERT_EQ(sent.Texts(), (std::vector<std::string>{"\r", "s", "3", "05", "03", "31", "08", "07", "06", "\r", "t"}));
+  EXPECT_GE(sent.Gap(0), 999);
+  for (int i = 2; i < 9; ++i) EXPECT_GE(sent.Gap(i), 499) << sent.Texts()[i];
+  EXPECT_GE(sent.Gap(9), 999);
+  EXPECT_EQ(Rx().Clock().year, 2031);
+}
 
-  Script again;
-  again.Then("read", ReadDone, [&] {
-    readBack = Fields();
-    SetTim->Button1->click();
+// A receiver that does not hold the written time is not reported as set:
+// the red text says what it shows, nothing more goes out, Storno closes.
+TEST_F(ClockDialog, AClockThatDoesNotHoldTheWriteStaysOpenInRed) {
+  StartLoggedIn();
+  Rx().SetFault(sim::Fault::ClockOff);
+  Sends sent;
+  QString failed;
+  Script s;
+  s.Then("read", ReadDone,
+         [&] {
+           SetTim->Dvt->setText(QStringLiteral("3"));
+           SetTim->Dat->setText(QStringLiteral("05.03.2031"));
+           SetTim->Tim->setText(QStringLiteral("08:07:06"));
+           sent.Start();
+           SetTim->Button2->click();
+         })
+      .Then("not verified", [] { return Open() && SetTim->Read->isVisible() && SetTim->Read->Color() == kRed; },
+            [&] {
+              failed = Status();
+              SetTim->Button1->click();
+            });
+  ASSERT_TRUE(s.Run(OpenClock));
+  // An hour later than written, and moved on by the second or two since.
+  EXPECT_TRUE(failed.startsWith(QStringLiteral("Zápis hodin se nepodařilo ověřit\n\nPřijímač ukazuje: 3 05.03.2031 09:07:0")))
+      << failed.toStdString();
+  EXPECT_TRUE(failed.endsWith(QStringLiteral(" - -")));
+  EXPECT_EQ(sent.Texts().back(), "t");
+  EXPECT_FALSE(SetTim->isVisible());
+}
+
+// "Nastavit podle PC" (Alt+P): the computer's date and time, every field of
+// the one moment at which the seconds field goes out, taken on the
+// computer's clock as the dialog reads it (here a day and some hours and
+// milliseconds off the system's).
+TEST_F(ClockDialog, SettingFromThePcWritesTheMomentTheSecondsFieldGoesOut) {
+  StartLoggedIn();
+  const qint64 offsetMs = 86400000LL + 5 * 3600000LL + 123;
+  SetTim->SetClockSource([=] { return QDateTime::currentDateTime().addMSecs(offsetMs); });
+  std::vector<std::pair<std::string, qint64>> sent;  // with the dialog's clock when each send returned
+  bool recording = false;
+  QObject::connect(&Channel(), &TChannel::Sent, SetTim, [&](const std::string& bytes) {
+    if (recording) sent.emplace_back(bytes, QDateTime::currentDateTime().addMSecs(offsetMs).toMSecsSinceEpoch());
   });
-  ASSERT_TRUE(again.Run(OpenClock));
-  EXPECT_TRUE(readBack.startsWith(QStringLiteral("3 05.03.2031 08:07:"))) << readBack.toStdString();
+  QString enabledWhileReading, shown, verified;
+  Script s;
+  s.Then("reading", [] { return ActiveModal() == SetTim && !SetTim->Running(); },
+         [&] { enabledWhileReading = SetTim->Button3->isEnabled() ? "enabled" : "disabled"; })
+      .Then("read", ReadDone, [&] {
+        recording = true;
+        QTest::keyClick(SetTim, Qt::Key_P, Qt::AltModifier);
+      })
+      .Then("the report", [] { return ActiveModal() == Chyba; }, [&] {
+        shown = Fields();
+        verified = Chyba->Panel->Caption();
+        Chyba->Button1->click();
+      });
+  ASSERT_TRUE(s.Run(OpenClock));
+  EXPECT_EQ(enabledWhileReading, "disabled");
+  EXPECT_EQ(verified, QStringLiteral("Hodiny přijímače zapsány a ověřeny"));
+  ASSERT_EQ(sent.size(), 11u);
+  std::string f[7];
+  for (int i = 0; i < 7; ++i) f[i] = sent[2 + i].first;
+  const QDateTime carried(QDate(2000 + std::stoi(f[3]), std::stoi(f[2]), std::stoi(f[1])),
+                          QTime(std::stoi(f[4]), std::stoi(f[5]), std::stoi(f[6])));
+  ASSERT_TRUE(carried.isValid());
+  EXPECT_EQ(f[0], std::to_string(carried.date().dayOfWeek() % 7));
+  EXPECT_EQ(shown.toStdString(), f[0] + " " + f[1] + "." + f[2] + ".20" + f[3] + " " + f[4] + ":" + f[5] + ":" + f[6]);
+  // The seconds field goes out in the second it carries, never before it:
+  // not the click's second (3 s and more before), nor one computed early.
+  const qint64 lag = sent[8].second - carried.toMSecsSinceEpoch();
+  EXPECT_GE(lag, 0);
+  EXPECT_LT(lag, 1000);
+  // "s" waited for it after the prompt's wait, at most a second.
+  EXPECT_GE(sent[1].second - sent[0].second, 999);
+  EXPECT_GE(sent[1].second, carried.toMSecsSinceEpoch() - 3000);
+}
+
+// Leaving a field toward Storno checks nothing: Storno abandons the edit.
+TEST_F(ClockDialog, LeavingTowardStornoChecksNothing) {
+  StartLoggedIn();
+  QWidget* modal = nullptr;
+  Script s;
+  s.Then("read", ReadDone,
+         [] {
+           SetTim->Dvt->setFocus(Qt::TabFocusReason);
+           SetTim->Dvt->selectAll();
+           QTest::keyClicks(SetTim->Dvt, QStringLiteral("9"));
+           QTest::keyClick(SetTim->Dvt, Qt::Key_Backtab);  // Storno is before Dvt
+         })
+      .Then("on Storno", [] { return QApplication::focusWidget() == SetTim->Button1; },
+            // Later: after the leave that the focus change queued.
+            [&] { Later([&] { modal = ActiveModal(); SetTim->Button1->click(); }); });
+  ASSERT_TRUE(s.Run(OpenClock));
+  EXPECT_EQ(modal, SetTim);
+  EXPECT_EQ(Rx().ReceivedText(), "\rt");
 }
 
 TEST_F(ClockDialog, NoPromptTurnsTheStatusRedOnOpeningAndBeforeAWriteAndSendsNothingMore) {
@@ -132,10 +253,10 @@ TEST_F(ClockDialog, NoPromptTurnsTheStatusRedOnOpeningAndBeforeAWriteAndSendsNot
             });
   ASSERT_TRUE(write.Run(OpenClock));
 
-  EXPECT_EQ(readFailed, QStringLiteral("Chyba čtení hodin přijímače #ff0000 #ffffff -"));
+  EXPECT_EQ(readFailed, QStringLiteral("Chyba čtení hodin přijímače #ff0000 #ffffff - -"));
   EXPECT_EQ(under, before);
   EXPECT_EQ(readSent, "\r");
-  EXPECT_EQ(writeFailed, QStringLiteral("Chyba zápisu hodin přijímače #ff0000 #ffffff -"));
+  EXPECT_EQ(writeFailed, QStringLiteral("Chyba zápisu hodin přijímače #ff0000 #ffffff - -"));
   EXPECT_EQ(writeSent, "\r");
 }
 
@@ -231,7 +352,7 @@ TEST_F(ClockDialog, ALostLineEndsTheWriteAndTheReadInRedWithTheSendsErrorShownOn
               SetTim->Button1->click();
             });
   ASSERT_TRUE(s.Run(OpenClock));
-  EXPECT_EQ(failed, QStringLiteral("Chyba zápisu hodin přijímače #ff0000 #ffffff -"));
+  EXPECT_EQ(failed, QStringLiteral("Chyba zápisu hodin přijímače #ff0000 #ffffff - -"));
   EXPECT_EQ(boxes, 1) << texts.join(QStringLiteral(" | ")).toStdString();
 
   // The next opening's read fails at its first send the same way.
@@ -242,7 +363,7 @@ TEST_F(ClockDialog, ALostLineEndsTheWriteAndTheReadInRedWithTheSendsErrorShownOn
                SetTim->Button1->click();
              });
   ASSERT_TRUE(again.Run(OpenClock));
-  EXPECT_EQ(failed, QStringLiteral("Chyba čtení hodin přijímače #ff0000 #ffffff -"));
+  EXPECT_EQ(failed, QStringLiteral("Chyba čtení hodin přijímače #ff0000 #ffffff - -"));
   EXPECT_EQ(boxes, 2) << texts.join(QStringLiteral(" | ")).toStdString();
 }
 

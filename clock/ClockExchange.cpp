@@ -1,0 +1,42 @@
+#include "clock/ClockExchange.h"
+
+#include "link/Channel.h"
+
+namespace clock_exchange {
+
+namespace {
+
+// Clears the receive text, sends a carriage return and waits: whether the
+// receiver stands at its prompt.
+bool Prompted() {
+  RxText().Clear();
+  SendAndWait("\r", kPromptWaitMs);
+  return RxText().Contains(kPrompt);
+}
+
+}  // namespace
+
+std::optional<TClockRead> ReadClock() {
+  if (!Prompted()) return std::nullopt;
+  RxText().Clear();
+  Channel().Send("t");
+  const TSteadyTime asked = std::chrono::steady_clock::now();
+  Channel().Sleep(kReadWaitMs);
+  return TClockRead{CutClockReply(RxText().Line(0)), asked};
+}
+
+std::optional<TSteadyTime> WriteClock(const std::function<std::vector<std::string>()>& fields) {
+  if (!Prompted()) return std::nullopt;
+  const std::vector<std::string> values = fields();
+  RxText().Clear();
+  Channel().Send("s");
+  TSteadyTime secondsSent{};
+  for (const std::string& field : values) {
+    Channel().Send(field);
+    secondsSent = std::chrono::steady_clock::now();
+    Channel().Sleep(kFieldWaitMs);
+  }
+  return secondsSent;
+}
+
+}  // namespace clock_exchange
