@@ -1,7 +1,9 @@
 // Overhead of a receiver clock write: the wall time from pressing "Zapsat"
-// until the write has ended, against the simulated receiver without line
-// pacing, over the protocol's own minimum (1000 ms for the prompt check and
-// seven waits of 500 ms = 4.5 s). The real dialog and button, nothing else.
+// until "Hodiny přijímače zapsány a ověřeny" shows, against the simulated
+// receiver without line pacing, over the protocol's own minimum (1000 ms for
+// the prompt check and seven waits of 500 ms for the write, 1000 + 1000 ms
+// for reading the clock back = 6.5 s). The real dialog and button, nothing
+// else.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "Session.h"
+#include "app/Chyba.h"
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
@@ -19,26 +22,37 @@
 
 namespace {
 
-constexpr double kProtocolMinimumMs = 1000 + 7 * 500;
+constexpr double kProtocolMinimumMs = 1000 + 7 * 500 + 1000 + 1000;
 constexpr int kRuns = 3;
 
 // One opening of the dialog: once its read is done, press "Zapsat" and time
-// the write; the dialog closes at its end. -1 when something went wrong.
+// the write to the report that the receiver holds it; the dialog closes
+// then. -1 when something went wrong.
 double TimeOneWrite() {
   double ms = -1;
+  bool clicked = false;
+  QElapsedTimer t;
   QTimer poll;
   poll.setInterval(5);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (QApplication::activeModalWidget() != SetTim || !SetTim->Running() || !SetTim->Button2->isEnabled()) return;
-    poll.stop();
+    if (clicked && QApplication::activeModalWidget() == Chyba) {
+      if (ms < 0 && Chyba->Panel->Caption() == QStringLiteral("Hodiny přijímače zapsány a ověřeny"))
+        ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+      Chyba->Button1->click();
+      return;
+    }
+    if (clicked || QApplication::activeModalWidget() != SetTim || !SetTim->Running() ||
+        !SetTim->Button2->isEnabled())
+      return;
+    clicked = true;
     SetTim->Dvt->setText(QStringLiteral("3"));
     SetTim->Dat->setText(QStringLiteral("05.03.2031"));
     SetTim->Tim->setText(QStringLiteral("08:07:06"));
-    QElapsedTimer t;
-    t.start();
-    SetTim->Button2->click();
-    ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-    if (SetTim->Read->Caption() != QStringLiteral("Probíhá zápis hodin přijímače")) ms = -1;  // failed
+    // From a turn of its own, so that this poll goes on inside the write.
+    QTimer::singleShot(0, [&] {
+      t.start();
+      SetTim->Button2->click();
+    });
   });
   poll.start();
   ZOV->Tim->click();
