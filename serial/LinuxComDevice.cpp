@@ -1,19 +1,14 @@
 // The device layer on Linux: one serial device file, opened exclusively and
 // driven through termios, shaped after the Windows communications calls the
 // component is written against (serial/ComDevice.h). The line settings are
-// translated by serial/TermiosLine.h, received bytes pass the filter of
-// serial/InputFilter.h; this file holds the device's state: its input queue,
-// its event wait, reads and writes.
+// translated by serial/TermiosLine.h; received bytes pass the filter of
+// serial/InputFilter.h into the input queue of serial/InputQueue.h (its 80 %
+// and flow-control rules are told there); reads and writes end as
+// serial/IoDeadlines.h says. This file holds the device's state and its
+// system calls: the event wait, reads and writes, line status.
 //
-// Input queue: every byte taken from the kernel, whoever takes it (the event
-// wait, Read or ClearCommError), passes the filter into a queue of the
-// layer's own, so no NUL byte that DiscardNull drops ever reaches Read or is
-// counted in InQue. SetupComm's input size is the queue's nominal size (0
-// keeps 4096); EV_RX80FULL is raised when the queue passes 80% of it. Nothing
-// is dropped to keep to it: without flow control the queue grows beyond it.
-// With XON/XOFF input or CTS/RTS the queue stops taking bytes at its size, so
-// the kernel's buffer fills and the kernel holds the sender off (InQue then
-// adds the kernel's count, taken before the NUL filter).
+// With input flow control the queue leaves what does not fit in the kernel;
+// InQue then adds the kernel's count, taken before the NUL filter.
 //
 // DSR: with DSR sensitivity, bytes taken while DSR is off are dropped (DSR
 // is sampled when the bytes are taken); with DSR output flow a write waits
@@ -37,8 +32,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -49,7 +43,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -57,11 +50,14 @@
 
 #include "portmap/PortNames.h"
 #include "serial/InputFilter.h"
+#include "serial/InputQueue.h"
+#include "serial/IoDeadlines.h"
+#include "serial/LinuxPoll.h"
 #include "serial/TermiosLine.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = TIoClock;
 
 // A driver without modem lines (a pty, some USB adapters) refuses these.
 bool NotSupported(int e) { return e == EINVAL || e == ENOTTY; }
@@ -69,53 +65,6 @@ bool NotSupported(int e) { return e == EINVAL || e == ENOTTY; }
 bool Vanished(int e) { return e == EIO || e == ENXIO || e == ENODEV; }
 
 uint32_t Sat(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
-
-// A timeout as a duration; MAXDWORD x n can exceed what the clock counts,
-// and anything beyond a hundred days is as good as no limit.
-std::chrono::milliseconds Ms(uint64_t ms) {
-  return std::chrono::milliseconds(std::min<uint64_t>(ms, uint64_t{100} * 24 * 3600 * 1000));
-}
-
-int MsUntil(const std::optional<Clock::time_point>& deadline) {
-  if (!deadline) return -1;
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
-}
-
-int MinTimeout(int a, int b) {
-  if (a < 0) return b;
-  if (b < 0) return a;
-  return std::min(a, b);
-}
-
-// poll() that carries on after a signal, with the timeout shortened.
-int PollRetry(pollfd* fds, nfds_t n, int timeoutMs) {
-  auto start = Clock::now();
-  for (;;) {
-    int r = ::poll(fds, n, timeoutMs);
-    if (r >= 0 || errno != EINTR) return r;
-    if (timeoutMs > 0) {
-      auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-      timeoutMs = static_cast<int>(std::max<long long>(0, timeoutMs - spent));
-      start = Clock::now();
-    }
-  }
-}
-
-void Signal(int efd) {
-  uint64_t one = 1;
-  while (::write(efd, &one, sizeof one) < 0 && errno == EINTR) {
-  }
-}
-
-// Resets an eventfd; true when it had been signalled.
-bool Consume(int efd) {
-  uint64_t v = 0;
-  ssize_t r;
-  while ((r = ::read(efd, &v, sizeof v)) < 0 && errno == EINTR) {
-  }
-  return r == sizeof v && v != 0;
-}
 
 class FdGuard {
  public:
@@ -130,18 +79,11 @@ class FdGuard {
   int fd_;
 };
 
-int MakeEventFd() {
-  int e = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (e < 0) ThrowOsError(errno, "eventfd");
-  return e;
-}
-
 class LinuxComDevice final : public IComDevice {
  public:
-  // Takes over an open, locked descriptor and the four eventfds.
-  LinuxComDevice(int fd, std::string path, const int (&efd)[4])
-      : fd_(fd), path_(std::move(path)), stopFd_(efd[0]), kickFd_(efd[1]), rxWakeFd_(efd[2]),
-        txWakeFd_(efd[3]) {
+  // Takes over an open, locked descriptor; when the wake-ups cannot be made
+  // it stays the caller's.
+  LinuxComDevice(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
     // What this driver can tell about the line.
     int m = 0;
     modemOk_ = ::ioctl(fd_, TIOCMGET, &m) == 0;
@@ -156,16 +98,11 @@ class LinuxComDevice final : public IComDevice {
   ~LinuxComDevice() override {
     ::ioctl(fd_, TIOCNXCL);  // the lock goes with the descriptor
     ::close(fd_);
-    ::close(stopFd_);
-    ::close(kickFd_);
-    ::close(rxWakeFd_);
-    ::close(txWakeFd_);
   }
 
   void SetupComm(uint32_t inQueue, uint32_t /*outQueue: Linux has no such size*/) override {
     std::lock_guard lk(mu_);
-    nominalIn_ = inQueue ? inQueue : kDefaultQueue;
-    UpdateRx80Locked();
+    if (input_.SetSize(inQueue)) Raise(ev::RX80FULL);
     KickLocked();
   }
 
@@ -181,7 +118,7 @@ class LinuxComDevice final : public IComDevice {
       filter_.Configure(line.filter);
       dsrSensitive_ = line.dsrSensitive;
       dsrOutFlow_ = line.dsrOutFlow;
-      flowLimited_ = line.inputFlowControl;
+      input_.SetFlowControlled(line.inputFlowControl);
       KickLocked();
     }
     SetLine(TIOCM_DTR, line.dtr);
@@ -200,54 +137,33 @@ class LinuxComDevice final : public IComDevice {
   uint32_t Read(char* buf, uint32_t n) override {
     if (n == 0) return 0;
     std::unique_lock lk(mu_);
-    const TCommTimeouts to = timeouts_;
+    const TReadLimits limits = ReadLimits(timeouts_, n);
     const uint64_t abortGen = rxAbortGen_;
     const auto start = Clock::now();
-    const bool immediate = to.ReadIntervalTimeout == kMaxDword && to.ReadTotalTimeoutMultiplier == 0 &&
-                           to.ReadTotalTimeoutConstant == 0;
-    // Interval MAXDWORD, multiplier MAXDWORD, a constant: the first bytes
-    // end the read, or the constant does.
-    const bool anyBytes = to.ReadIntervalTimeout == kMaxDword &&
-                          to.ReadTotalTimeoutMultiplier == kMaxDword &&
-                          to.ReadTotalTimeoutConstant != 0 && to.ReadTotalTimeoutConstant != kMaxDword;
-    std::optional<Clock::time_point> total;
-    if (anyBytes)
-      total = start + std::chrono::milliseconds(to.ReadTotalTimeoutConstant);
-    else if (to.ReadTotalTimeoutMultiplier || to.ReadTotalTimeoutConstant)
-      total = start + Ms(uint64_t{to.ReadTotalTimeoutMultiplier} * n + to.ReadTotalTimeoutConstant);
-    const bool useInterval =
-        !anyBytes && to.ReadIntervalTimeout != 0 && to.ReadIntervalTimeout != kMaxDword;
-
     uint32_t got = 0;
-    Clock::time_point lastByte{};
+    std::optional<Clock::time_point> lastByte;
     for (;;) {
       const size_t want = n - got;
       // The own queue first: what it cannot give comes from the kernel.
-      if (QueuedLocked() < want)
-        DrainLocked(flowLimited_ ? std::max<size_t>(want, RoomLocked()) : SIZE_MAX, false);
-      const uint32_t take = static_cast<uint32_t>(std::min<size_t>(want, QueuedLocked()));
-      if (take) {
-        std::memcpy(buf + got, queue_.data() + head_, take);
-        TakeLocked(take);
-        got += take;
+      if (input_.Count() < want) DrainLocked(input_.Intake(want), false);
+      const TInputQueue::TTaken taken = input_.Take(buf + got, want);
+      if (taken.emptied) pending_ &= ~ev::RXCHAR;  // the reader has it all: nothing to announce
+      if (taken.intakeAgain) KickLocked();         // room again: the wait takes from the kernel again
+      if (taken.count) {
+        got += static_cast<uint32_t>(taken.count);
         lastByte = Clock::now();
       }
-      if (got == n || immediate || (anyBytes && got > 0)) break;
-      if (dead_) break;
-      std::optional<Clock::time_point> deadline = total;
-      if (useInterval && got > 0) {
-        auto iv = lastByte + std::chrono::milliseconds(to.ReadIntervalTimeout);
-        if (!deadline || iv < *deadline) deadline = iv;
-      }
+      if (limits.Done(got, n) || dead_) break;
+      const std::optional<Clock::time_point> deadline = ReadDeadline(limits, start, lastByte);
       if (deadline && Clock::now() >= *deadline) break;
       // Wait for the kernel, for the event wait queueing bytes, or for an abort.
       ++readersWaiting_;
       lk.unlock();
-      pollfd p[2] = {{fd_, POLLIN, 0}, {rxWakeFd_, POLLIN, 0}};
-      PollRetry(p, 2, MsUntil(deadline));
+      pollfd p[2] = {{fd_, POLLIN, 0}, {rxWake_.Fd(), POLLIN, 0}};
+      PollRetry(p, 2, PollTimeoutUntil(deadline));
       lk.lock();
       --readersWaiting_;
-      Consume(rxWakeFd_);
+      rxWake_.Consume();
       if (rxAbortGen_ != abortGen) break;
     }
     if (got == 0 && dead_) ThrowOsError(deadErrno_, "read " + path_);
@@ -267,17 +183,16 @@ class LinuxComDevice final : public IComDevice {
       dsrFlow = dsrOutFlow_ && modemOk_;
     }
     std::optional<Clock::time_point> deadline;
-    if (to.WriteTotalTimeoutMultiplier || to.WriteTotalTimeoutConstant)
-      deadline = Clock::now() + Ms(uint64_t{to.WriteTotalTimeoutMultiplier} * n + to.WriteTotalTimeoutConstant);
+    if (const auto limit = WriteLimit(to, n)) deadline = Clock::now() + *limit;
     uint32_t done = 0;
     int failure = 0;
     while (done < n) {
       if (TxAborted(abortGen)) break;
       int events = POLLOUT;
-      int timeout = MsUntil(deadline);
+      int timeout = PollTimeoutUntil(deadline);
       if (dsrFlow && !DsrOn()) {  // held back: look again in a while
         events = 0;
-        timeout = MinTimeout(timeout, kSampleMs);
+        timeout = ShorterPollTimeout(timeout, kSampleMs);
       } else {
         ssize_t r = ::write(fd_, buf + done, n - done);
         if (r > 0) { done += static_cast<uint32_t>(r); continue; }
@@ -285,7 +200,7 @@ class LinuxComDevice final : public IComDevice {
         if (r < 0 && errno != EAGAIN) { failure = errno; break; }
       }
       if (deadline && Clock::now() >= *deadline) break;
-      pollfd p[2] = {{fd_, static_cast<short>(events), 0}, {txWakeFd_, POLLIN, 0}};
+      pollfd p[2] = {{fd_, static_cast<short>(events), 0}, {txWake_.Fd(), POLLIN, 0}};
       PollRetry(p, 2, timeout);
       if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) { failure = EIO; break; }
     }
@@ -306,12 +221,12 @@ class LinuxComDevice final : public IComDevice {
 
   TComStat ClearCommError() override {
     std::lock_guard lk(mu_);
-    DrainLocked(flowLimited_ ? RoomLocked() : SIZE_MAX, false);
+    DrainLocked(input_.Intake(), false);
     TComStat st;
-    st.InQue = Sat(QueuedLocked());
+    st.InQue = Sat(input_.Count());
     if (dead_) {
       // What was received before the device went stays readable.
-      if (QueuedLocked() == 0) ThrowOsError(deadErrno_, "line status of " + path_);
+      if (input_.Count() == 0) ThrowOsError(deadErrno_, "line status of " + path_);
       st.Errors = std::exchange(ceErrors_, 0);
       return st;
     }
@@ -330,7 +245,7 @@ class LinuxComDevice final : public IComDevice {
     }
     st.Errors = std::exchange(ceErrors_, 0);
     int v = 0;
-    if (flowLimited_) {  // bytes the own queue left in the kernel
+    if (input_.FlowControlled()) {  // bytes the own queue left in the kernel
       if (::ioctl(fd_, FIONREAD, &v) != 0) ThrowOsError(errno, "FIONREAD");
       st.InQue = Sat(uint64_t{st.InQue} + static_cast<uint32_t>(std::max(v, 0)));
     }
@@ -354,11 +269,11 @@ class LinuxComDevice final : public IComDevice {
     std::lock_guard lk(mu_);
     if (flags & purge::TXABORT) {
       ++txAbortGen_;
-      Signal(txWakeFd_);
+      txWake_.Signal();
     }
     if (flags & purge::RXABORT) {
       ++rxAbortGen_;
-      Signal(rxWakeFd_);
+      rxWake_.Signal();
     }
     // A vanished device has no queues left to empty: not a failure.
     if ((flags & purge::TXCLEAR) && ::tcflush(fd_, TCOFLUSH) != 0 && !dead_ && !Vanished(errno))
@@ -366,11 +281,9 @@ class LinuxComDevice final : public IComDevice {
     if (flags & purge::TXCLEAR) txPending_ = false;
     if (flags & purge::RXCLEAR) {
       if (::tcflush(fd_, TCIFLUSH) != 0 && !dead_ && !Vanished(errno)) ThrowOsError(errno, "tcflush");
-      queue_.clear();
-      head_ = 0;
+      input_.Clear();
       filter_.Reset();
       pending_ &= ~(ev::RXCHAR | ev::RXFLAG | ev::RX80FULL);
-      UpdateRx80Locked();
       KickLocked();
     }
   }
@@ -390,7 +303,7 @@ class LinuxComDevice final : public IComDevice {
 
   uint32_t WaitCommEvent() override {
     std::unique_lock lk(mu_);
-    if (Consume(stopFd_)) return 0;
+    if (stop_.Consume()) return 0;
     if (dead_) ThrowOsError(deadErrno_, "event wait on " + path_);
     // An empty mask ends a wait, also one that starts after SetCommMask(0):
     // a stop by the mask cannot be lost to timing.
@@ -408,27 +321,26 @@ class LinuxComDevice final : public IComDevice {
         return got;
       }
       if (dead_) ThrowOsError(deadErrno_, "event wait on " + path_);
-      const bool watchInput =
-          (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) && (!flowLimited_ || RoomLocked() > 0);
+      const bool watchInput = (mask_ & (ev::RXCHAR | ev::RXFLAG | ev::RX80FULL)) && input_.TakesInput();
       int timeout = -1;
       if ((modemOk_ && (mask_ & (ev::CTS | ev::DSR | ev::RLSD | ev::RING))) ||
           (icountOk_ && (mask_ & (ev::BREAK | ev::ERR | ev::RING))))
         timeout = kSampleMs;
-      if (txPending_) timeout = MinTimeout(timeout, kTxSampleMs);
+      if (txPending_) timeout = ShorterPollTimeout(timeout, kTxSampleMs);
       lk.unlock();
       // POLLHUP and POLLERR are reported even when input is not watched.
-      pollfd p[3] = {{stopFd_, POLLIN, 0},
-                     {kickFd_, POLLIN, 0},
+      pollfd p[3] = {{stop_.Fd(), POLLIN, 0},
+                     {kick_.Fd(), POLLIN, 0},
                      {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0}};
       int r = PollRetry(p, 3, timeout);
       const int pollErr = errno;
       lk.lock();
       if (r < 0) ThrowOsError(pollErr, "poll");
       if (p[0].revents) {
-        Consume(stopFd_);
+        stop_.Consume();
         return 0;
       }
-      if (p[1].revents) Consume(kickFd_);
+      if (p[1].revents) kick_.Consume();
       if (maskZeroGen_ != zeroGen) return 0;  // SetCommMask(0) meanwhile
       if (p[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         // Take what it still holds, then the device counts as gone: the
@@ -438,16 +350,15 @@ class LinuxComDevice final : public IComDevice {
       } else if (p[2].revents & POLLIN) {
         // Bounded, so a far side writing faster than we drain cannot keep
         // the wait from reporting (or from seeing a stop request).
-        DrainLocked(std::min<size_t>(flowLimited_ ? RoomLocked() : SIZE_MAX, kWaitDrainBytes), true);
+        DrainLocked(std::min<size_t>(input_.Intake(), kWaitDrainBytes), true);
       }
       if (!dead_) SampleLocked();
     }
   }
 
-  void CancelWait() override { Signal(stopFd_); }
+  void CancelWait() override { stop_.Signal(); }
 
 private:
-  static constexpr uint32_t kDefaultQueue = 4096;
   static constexpr int kSampleMs = 50;    // modem lines and line counters
   static constexpr int kTxSampleMs = 10;  // waiting for the transmitter to empty
   static constexpr size_t kWaitDrainBytes = 64 * 1024;  // per wake-up of the event wait
@@ -461,34 +372,8 @@ private:
     return s;
   }
 
-  size_t QueuedLocked() const { return queue_.size() - head_; }
-  size_t RoomLocked() const {
-    return QueuedLocked() < nominalIn_ ? nominalIn_ - QueuedLocked() : 0;
-  }
-
   void KickLocked() {
-    if (waiters_ > 0) Signal(kickFd_);
-  }
-
-  void TakeLocked(size_t k) {
-    const bool wasFull = flowLimited_ && RoomLocked() == 0;
-    head_ += k;
-    if (head_ == queue_.size()) {
-      queue_.clear();
-      head_ = 0;
-      pending_ &= ~ev::RXCHAR;  // the reader has it all: nothing to announce
-    } else if (head_ > 65536 && head_ * 2 > queue_.size()) {
-      queue_.erase(0, head_);
-      head_ = 0;
-    }
-    UpdateRx80Locked();
-    if (wasFull) KickLocked();  // room again: the wait takes from the kernel again
-  }
-
-  void UpdateRx80Locked() {
-    const bool above = uint64_t{QueuedLocked()} * 5 > uint64_t{nominalIn_} * 4;
-    if (above && !rx80Above_) Raise(ev::RX80FULL);
-    rx80Above_ = above;
+    if (waiters_ > 0) kick_.Signal();
   }
 
   void Raise(uint32_t e) { pending_ |= e & mask_; }
@@ -498,21 +383,20 @@ private:
       dead_ = true;
       deadErrno_ = e;
     }
-    if (readersWaiting_) Signal(rxWakeFd_);
+    if (readersWaiting_) rxWake_.Signal();
     KickLocked();  // a wait that does not poll the device learns it so
   }
 
   // fromWait: taken by the event wait itself, which needs no wake-up.
   void IngestLocked(const unsigned char* p, size_t n, bool fromWait) {
     if (dsrSensitive_ && modemOk_ && !DsrOn()) return;  // ignored while DSR is off
-    const size_t before = QueuedLocked();
-    if (filter_.Filter(p, n, queue_)) Raise(ev::RXFLAG);
-    if (QueuedLocked() > before) {
-      Raise(ev::RXCHAR);
-      UpdateRx80Locked();
-      if (readersWaiting_) Signal(rxWakeFd_);
-      if (!fromWait) KickLocked();
-    }
+    kept_.clear();
+    if (filter_.Filter(p, n, kept_)) Raise(ev::RXFLAG);
+    if (kept_.empty()) return;
+    if (input_.Push(kept_)) Raise(ev::RX80FULL);
+    Raise(ev::RXCHAR);
+    if (readersWaiting_) rxWake_.Signal();
+    if (!fromWait) KickLocked();
   }
 
   // Moves up to maxBytes from the kernel through the filter into the own
@@ -611,7 +495,7 @@ private:
   }
 
   bool TxAborted(uint64_t gen) {
-    Consume(txWakeFd_);
+    txWake_.Consume();
     std::lock_guard lk(mu_);
     return txAbortGen_ != gen;
   }
@@ -632,20 +516,17 @@ private:
 
   const int fd_;
   const std::string path_;
-  const int stopFd_;    // CancelWait: ends the pending (or next) wait
-  const int kickFd_;    // wakes the wait to look again (mask, queue, write)
-  const int rxWakeFd_;  // wakes a blocked Read (bytes queued, abort, vanished)
-  const int txWakeFd_;  // wakes a blocked Write (abort)
+  TWakeFd stop_;    // CancelWait: ends the pending (or next) wait
+  TWakeFd kick_;    // wakes the wait to look again (mask, queue, write)
+  TWakeFd rxWake_;  // wakes a blocked Read (bytes queued, abort, vanished)
+  TWakeFd txWake_;  // wakes a blocked Write (abort)
   bool modemOk_ = false, icountOk_ = false, lsrOk_ = false;
   bool rs485_ = false;  // SetCommState's own (GUI thread only)
 
   std::mutex mu_;  // everything below
-  std::string queue_;
-  size_t head_ = 0;
-  uint32_t nominalIn_ = kDefaultQueue;
-  bool rx80Above_ = false;
-  bool flowLimited_ = false;
+  TInputQueue input_;
   TInputFilter filter_;
+  std::string kept_;  // what the filter keeps of one read, on its way into the queue
   bool dsrSensitive_ = false, dsrOutFlow_ = false;
   TCommTimeouts timeouts_{kMaxDword, 0, 0, 0, 0};
   uint32_t mask_ = 0;
@@ -678,10 +559,8 @@ std::unique_ptr<IComDevice> OpenLinuxComDevicePath(const std::string& path) {
   try {
     MakeRaw(t);
     if (::tcsetattr(fd.get(), TCSANOW, &t) != 0) ThrowOsError(errno, "tcsetattr " + path);
-    FdGuard e0(MakeEventFd()), e1(MakeEventFd()), e2(MakeEventFd()), e3(MakeEventFd());
-    const int efd[4] = {e0.get(), e1.get(), e2.get(), e3.get()};
-    auto dev = std::make_unique<LinuxComDevice>(fd.get(), path, efd);
-    fd.release(); e0.release(); e1.release(); e2.release(); e3.release();
+    auto dev = std::make_unique<LinuxComDevice>(fd.get(), path);
+    fd.release();
     return dev;
   } catch (...) {
     ::ioctl(fd.get(), TIOCNXCL);

@@ -5,6 +5,10 @@
 #include <QScreen>
 #include <QTest>
 
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include "AppTest.h"
 #include "app/Chyba.h"
 #include "app/Exit.h"
@@ -12,7 +16,7 @@
 #include "clock/SetTim.h"
 #include "connect/ComInit.h"
 #include "connect/RcvInit.h"
-#include "link/Sleeper.h"
+#include "link/Channel.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
 #include "portselect/ComComboBox.h"
@@ -94,25 +98,48 @@ TEST_F(MainWindow, TabRunsThroughTheButtonsInOrderSkippingDisabledOnes) {
   EXPECT_EQ(seen, expected);
 }
 
-TEST_F(MainWindow, OwnsAClosedPortConfiguredForTheReceiverAndTheDelay) {
+// What the main window's port does to the line when the operator connects:
+// the far side of a pseudo-terminal published as COM1 sees the line as the
+// port set it up (tcgetattr on the master gives the slave's settings).
+TEST_F(MainWindow, ItsPortOpensCom1At9600EightNoneOneWithoutFlowControlAndDropsNuls) {
+  int master = -1, slave = -1;
+  char name[128];
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  serial::PublishPort(1, name);
   TComPort* port = ZOV->ComPort1;
-  ASSERT_NE(port, nullptr);
-  EXPECT_FALSE(port->Connected());
-  EXPECT_EQ(port->Port(), "COM1");
-  EXPECT_EQ(port->BaudRate(), br9600);
-  EXPECT_EQ(port->DataBits(), dbEight);
-  EXPECT_EQ(port->StopBits(), sbOneStopBit);
-  EXPECT_EQ(port->Parity().Bits(), prNone);
-  EXPECT_EQ(port->FlowControl().FlowControl(), fcNone);
-  EXPECT_EQ(port->FlowControl().ControlDTR(), dtrDisable);
-  EXPECT_EQ(port->FlowControl().ControlRTS(), rtsDisable);
-  EXPECT_FALSE(port->FlowControl().OutDSRFlow());
-  EXPECT_TRUE(port->DiscardNull());
-  EXPECT_TRUE(port->Events() == (TComEvents{evRxChar, evRing}));
-  EXPECT_EQ(port->SyncMethod(), smThreadSync);
-  EXPECT_TRUE(static_cast<bool>(port->OnRxChar));
-  EXPECT_FALSE(static_cast<bool>(port->OnRing));
-  EXPECT_EQ(ZOV->Sleeper1->Interval(), 1000);
+  EXPECT_FALSE(port->Connected());  // until the operator connects
+  port->OpenPort();
+  ASSERT_TRUE(port->Connected());
+
+  termios t{};
+  ASSERT_EQ(::tcgetattr(master, &t), 0);
+  EXPECT_EQ(::cfgetospeed(&t), B9600);
+  EXPECT_EQ(::cfgetispeed(&t), B9600);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  // A pty clears PARENB itself; the parity check and the odd, mark and
+  // space bits survive.
+  EXPECT_FALSE(t.c_cflag & (PARODD | CMSPAR | CSTOPB | CRTSCTS));
+  EXPECT_FALSE(t.c_iflag & (INPCK | IXON | IXOFF | IXANY));
+  EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));  // raw: every byte as it comes
+  EXPECT_FALSE(t.c_oflag & OPOST);
+  // A pty has no modem lines and no parity of its own: the block the port
+  // hands its device holds DTR and RTS off and asks for no parity.
+  const TDCB d = port->DeviceControlBlock();
+  EXPECT_EQ((d.Flags >> dcb::fDtrControlShift) & 3u, 0u);
+  EXPECT_EQ((d.Flags >> dcb::fRtsControlShift) & 3u, 0u);
+  EXPECT_EQ(d.Parity, 0);
+
+  // Received NULs never reach the receive text, whatever comes around them.
+  RxText().Clear();
+  const std::string sent("A\0B\0\0C", 6);
+  ASSERT_EQ(::write(master, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+  EXPECT_TRUE(WaitUntil([] { return RxText().Text().size() >= 3; }));
+  EXPECT_EQ(RxText().Text(), "ABC");
+
+  port->ClosePort();
+  ::close(master);
+  serial::UnpublishPort(1);
 }
 
 using Windows = WithForms;

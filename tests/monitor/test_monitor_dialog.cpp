@@ -25,9 +25,36 @@ QLineEdit* FileNameEdit() { return SaveDialog()->findChild<QLineEdit*>(QStringLi
 QString Offered() { return SaveDialog()->directory().filePath(FileNameEdit()->text()); }
 void PressSave() { SaveDialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click(); }
 bool MonActive() { return ActiveModal() == Mon; }
-double MsBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// What the program sent, on its own clock: the channel reports each send
+// right after it returned, and the dialog's waits start only then.
+class SentLog {
+ public:
+  SentLog() {
+    connection_ = QObject::connect(&Channel(), &TChannel::Sent,
+                                   [this](const std::string& bytes) { sends_.push_back({Clock::now(), bytes}); });
+  }
+  ~SentLog() { QObject::disconnect(connection_); }
+  std::string Text() const {
+    std::string text;
+    for (const auto& s : sends_) text += s.second;
+    return text;
+  }
+  // When the send of exactly these bytes returned (the first such send).
+  Clock::time_point At(const std::string& bytes) const {
+    for (const auto& s : sends_)
+      if (s.second == bytes) return s.first;
+    ADD_FAILURE() << "never sent: " << bytes;
+    return {};
+  }
+
+ private:
+  QMetaObject::Connection connection_;
+  std::vector<std::pair<Clock::time_point, std::string>> sends_;
+};
 
 std::string ReadFile(const QString& name) {
   std::ifstream in(name.toStdString(), std::ios::binary);
@@ -54,6 +81,7 @@ using MonitorDialog = ReceiverTest;
 
 TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
   StartLoggedIn();
+  SentLog sent;
   std::vector<std::string> lines = sim::Receiver::DefaultMonitor(700);
   lines[350].clear();
   for (int b = 0x80; b <= 0xFF; ++b) lines[350] += char(b);  // 0x81, 0x83... have no character
@@ -121,7 +149,7 @@ TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
               Mon->Nul->click();
             });
   ASSERT_TRUE(s.Run([] { ZOV->Monitor->click(); }, 60000));
-  const auto closed = std::chrono::steady_clock::now();
+  const auto closed = Clock::now();
 
   // Without the receiver's heading and the prompt; the rest in its own bytes.
   EXPECT_TRUE(shown == monitor) << "the receive text is not the monitor";
@@ -135,16 +163,15 @@ TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
   EXPECT_EQ(error.text, QStringLiteral("Cannot create file ") + file + QStringLiteral("/x.txt"));
 
   // "\r", a second's wait, "m"; then "n" and the dialog closes half a second
-  // later. Nothing else went out.
-  const auto sent = Rx().ReceivedBytes();
-  ASSERT_EQ(Rx().ReceivedText(), "\rmn");
-  EXPECT_GE(sent[1].ms - sent[0].ms, 990);
-  for (const auto& t : Rx().Traffic()) {
-    if (t.dir == sim::Direction::Rx && t.bytes == "n") {
-      EXPECT_GE(MsBetween(t.at, closed), 490);
-    }
-  }
-  EXPECT_TRUE(Rx().MonitorLines().empty());
+  // later. Nothing else went out. The waits are timed on the program's clock
+  // from the end of each send (timers are never early; the millisecond
+  // allows for their rounding), long enough to tell a missing or halved wait.
+  ASSERT_EQ(sent.Text(), "\rmn");
+  EXPECT_GE(sent.At("m") - sent.At("\r"), 999ms);
+  EXPECT_GE(closed - sent.At("n"), 499ms);
+  // The receiver got the same and cleared its monitor.
+  EXPECT_TRUE(Rx().WaitFor([&] { return Rx().MonitorLines().empty(); }, 10000));
+  EXPECT_EQ(Rx().ReceivedText(), "\rmn");
 }
 
 TEST_F(MonitorDialog, EndsAtThePromptWhereverItStandsAndFailsWithoutItAtTheFortiethTick) {
@@ -184,9 +211,11 @@ TEST_F(MonitorDialog, EndsAtThePromptWhereverItStandsAndFailsWithoutItAtTheForti
               [&] {
                 outcome = c.shown ? Mon->Memo1->isVisible() && Mon->Button2->isEnabled() : ShowsReadFailure();
                 if (!c.shown) {
+                  // A late prompt changes nothing: once it is in.
                   Rx().ClearFaults();
-                  SendAndWait("\r", 500);  // a late prompt changes nothing
-                  outcome = outcome && ShowsReadFailure();
+                  Channel().Send("\r");
+                  outcome = outcome && WaitUntil([] { return RxText().Contains("CMD>"); }, 10000) &&
+                            ShowsReadFailure();
                 }
                 Mon->Button1->click();
               });
@@ -206,12 +235,13 @@ TEST_F(MonitorDialog, OkIsDroppedWhileOpeningClosesDuringTheWatchAndLateLinesSti
   sim::Options paced;
   paced.monitorLines = 120;  // 5 s at 9600 baud
   StartLoggedIn(paced);
+  SentLog sent;
   bool stayed = false;
   Script s;
   s.Then("the opening's wait", [] { return Mon->isVisible(); }, [] { Mon->Button1->click(); })
       .Then("the watch", [] { return Mon->Timer1->isActive(); },
             [&] {
-              stayed = Rx().ReceivedText() == "\rm";
+              stayed = sent.Text() == "\rm";
               Mon->Button1->click();
             });
   ASSERT_TRUE(s.Run([] { ZOV->Monitor->click(); }));

@@ -100,6 +100,74 @@ TEST_F(PortTest, OpenConfiguresBufferLineTimeoutsThenStartsTheThreadAndReportsTh
   EXPECT_TRUE(TakeNotes().empty());
 }
 
+// A port left at its defaults: what its device is given, and where its
+// notifications run.
+TEST(ComPortDefaults, GiveTheDeviceTheDocumentedConfigurationAndNotifyOnTheGuiThread) {
+  auto line = FakeLine::Create();
+  TComPort port;
+  port.SetDeviceOpener(line->Opener());
+  bool onGuiThread = false;
+  port.OnRxChar = [&](QObject*, int) { onGuiThread = QThread::currentThread() == qApp->thread(); };
+  EXPECT_FALSE(port.Connected());
+  port.OpenPort();
+  // COM1; 1024-byte queues; 9600 baud, binary, no parity check, no flow
+  // control, DTR and RTS off, NULs kept, 8N1, XON 17 and XOFF 19; reads that
+  // never wait, writes of 100 ms a byte plus a second; all ten events.
+  EXPECT_EQ(line->Commands(), (Strings{"Open(COM1)", "SetupComm(1024,1024)",
+                                       "SetCommState(9600 0x1 256/256 8 0 0 17 19 0 0)",
+                                       "SetCommTimeouts(-1 0 0 100 1000)", "SetCommMask(0x5ff)"}));
+  line->Receive("x");
+  EXPECT_TRUE(PumpUntil([&] { return onGuiThread; }));
+}
+
+// A whole settings object assigned to an open port reaches the device with
+// every field; a copy of the port's object is the caller's own.
+TEST_F(PortTest, AWholeSettingsObjectReachesTheDeviceWithEveryFieldAndACopyStandsApart) {
+  port.OpenPort();
+  line->ClearCalls();
+  TComParity parity;
+  parity.SetBits(prMark);
+  parity.SetCheck(true);
+  parity.SetReplace(true);
+  parity.SetReplaceChar('?');
+  port.SetParity(parity);
+  TComFlowControl flow;
+  flow.SetFlowControl(fcSoftware);
+  flow.SetXonChar('A');
+  flow.SetXoffChar('B');
+  flow.SetTxContinueOnXoff(true);
+  flow.SetControlDTR(dtrEnable);
+  flow.SetOutDSRFlow(true);
+  flow.SetDSRSensitivity(true);
+  port.SetFlowControl(flow);
+  TComTimeouts timeouts;
+  timeouts.SetReadInterval(5);
+  timeouts.SetReadTotalMultiplier(6);
+  timeouts.SetReadTotalConstant(7);
+  timeouts.SetWriteTotalMultiplier(8);
+  timeouts.SetWriteTotalConstant(9);
+  port.SetTimeouts(timeouts);
+  TComBuffer buffer;
+  buffer.SetInputSize(256);
+  buffer.SetOutputSize(512);
+  port.SetBuffer(buffer);
+  EXPECT_EQ(line->Commands(), (Strings{"SetCommState(9600 0xc03 256/256 8 3 0 17 19 63 0)",
+                                       "SetCommState(9600 0xfdb 256/256 8 3 0 65 66 63 0)",
+                                       "SetCommTimeouts(5 6 7 8 9)", "SetupComm(256,512)"}));
+
+  line->ClearCalls();
+  TComParity parityCopy = port.Parity();
+  parityCopy.SetBits(prOdd);
+  TComFlowControl flowCopy(port.FlowControl());
+  flowCopy.SetXonChar('Z');
+  TComTimeouts timeoutsCopy = port.Timeouts();
+  timeoutsCopy.SetReadInterval(1);
+  EXPECT_EQ(line->Commands(), Strings{});
+  EXPECT_EQ(port.Parity().Bits(), prMark);
+  EXPECT_EQ(port.FlowControl().XonChar(), 'A');
+  EXPECT_EQ(port.Timeouts().ReadInterval(), 5);
+}
+
 TEST_F(PortTest, DeviceControlBlockFollowsEverySetting) {
   port.SetBaudRate(brCustom);
   port.SetCustomBaudRate(31250);

@@ -1,5 +1,7 @@
-// The settings model: defaults, text forms, port names, the flow-control
-// shorthand, queue-size rounding, the error texts and the event mask tables.
+// The settings model: text forms, port names, the flow-control shorthand,
+// queue-size rounding, the error texts and the event mask tables. What the
+// defaults and a whole object's assignment give the device is tested on the
+// port (test_comport.cpp).
 #include <gtest/gtest.h>
 
 #include "serial/ComPort.h"
@@ -49,36 +51,6 @@ TEST(ComSettings, PortNamesAreNormalisedToCom1To16) {
   EXPECT_EQ(NormalizePortName("COM99999999999999999999"), "COM1");
 }
 
-TEST(ComSettings, PortStartsWithTheDocumentedDefaults) {
-  TComPort p;
-  EXPECT_FALSE(p.Connected());
-  EXPECT_EQ(p.Port(), "COM1");
-  EXPECT_EQ(p.BaudRate(), br9600);
-  EXPECT_EQ(p.CustomBaudRate(), 9600);
-  EXPECT_EQ(p.StopBits(), sbOneStopBit);
-  EXPECT_EQ(p.DataBits(), dbEight);
-  EXPECT_FALSE(p.DiscardNull());
-  EXPECT_EQ(p.EventChar(), 0);
-  EXPECT_EQ(p.Events().ToBits(), 0x03FF);
-  EXPECT_EQ(EventsToMask(p.Events()), 0x07FFu & ~ev::PERR);
-  EXPECT_EQ(p.SyncMethod(), smThreadSync);
-  EXPECT_EQ(p.Parity().Bits(), prNone);
-  EXPECT_FALSE(p.Parity().Check());
-  EXPECT_FALSE(p.Parity().Replace());
-  EXPECT_EQ(p.Parity().ReplaceChar(), 0);
-  EXPECT_EQ(p.FlowControl().FlowControl(), fcNone);
-  EXPECT_EQ(p.FlowControl().ControlDTR(), dtrDisable);
-  EXPECT_EQ(p.FlowControl().XonChar(), 17);
-  EXPECT_EQ(p.FlowControl().XoffChar(), 19);
-  EXPECT_EQ(p.Timeouts().ReadInterval(), -1);
-  EXPECT_EQ(p.Timeouts().ReadTotalMultiplier(), 0);
-  EXPECT_EQ(p.Timeouts().ReadTotalConstant(), 0);
-  EXPECT_EQ(p.Timeouts().WriteTotalMultiplier(), 100);
-  EXPECT_EQ(p.Timeouts().WriteTotalConstant(), 1000);
-  EXPECT_EQ(p.Buffer().InputSize(), 1024);
-  EXPECT_EQ(p.Buffer().OutputSize(), 1024);
-}
-
 TEST(ComSettings, FlowControlShorthandReadsAndWrites) {
   TComFlowControl f;
   EXPECT_EQ(f.FlowControl(), fcNone);
@@ -119,52 +91,6 @@ TEST(ComSettings, QueueSizesDropOneFromPositiveOddNumbers) {
   EXPECT_EQ(b.OutputSize(), 0);
   b.SetOutputSize(4097);
   EXPECT_EQ(b.OutputSize(), 4096);
-}
-
-TEST(ComSettings, AssignmentCopiesEveryFieldIntoThePortsObjects) {
-  TComPort p;
-  TComParity par;
-  par.SetBits(prMark);
-  par.SetCheck(true);
-  par.SetReplace(true);
-  par.SetReplaceChar('?');
-  p.SetParity(par);
-  EXPECT_EQ(p.Parity().Bits(), prMark);
-  EXPECT_TRUE(p.Parity().Check());
-  EXPECT_TRUE(p.Parity().Replace());
-  EXPECT_EQ(p.Parity().ReplaceChar(), '?');
-
-  TComFlowControl fc;
-  fc.SetFlowControl(fcSoftware);
-  fc.SetXonChar('A');
-  fc.SetXoffChar('B');
-  fc.SetTxContinueOnXoff(true);
-  fc.SetControlDTR(dtrEnable);
-  p.SetFlowControl(fc);
-  EXPECT_EQ(p.FlowControl().FlowControl(), fcSoftware);
-  EXPECT_EQ(p.FlowControl().XonChar(), 'A');
-  EXPECT_EQ(p.FlowControl().XoffChar(), 'B');
-  EXPECT_TRUE(p.FlowControl().TxContinueOnXoff());
-  EXPECT_EQ(p.FlowControl().ControlDTR(), dtrEnable);
-
-  TComTimeouts t;
-  t.SetReadInterval(5);
-  t.SetWriteTotalConstant(7);
-  p.SetTimeouts(t);
-  EXPECT_EQ(p.Timeouts().ReadInterval(), 5);
-  EXPECT_EQ(p.Timeouts().WriteTotalConstant(), 7);
-  EXPECT_EQ(p.Timeouts().WriteTotalMultiplier(), 100);
-
-  TComBuffer b;
-  b.SetInputSize(256);
-  p.SetBuffer(b);
-  EXPECT_EQ(p.Buffer().InputSize(), 256);
-  EXPECT_EQ(p.Buffer().OutputSize(), 1024);
-
-  // A copy stands alone: changing it leaves the port's object as it was.
-  TComParity copy = p.Parity();
-  copy.SetBits(prOdd);
-  EXPECT_EQ(p.Parity().Bits(), prMark);
 }
 
 TEST(ComSettings, ErrorsCarryTheirTableTextAndCodes) {
