@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ProgramInfo.h"
+#include "trace/TraceFile.h"
 
 namespace {
 
@@ -34,7 +35,15 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
                      "dialog leaves the operator code (1..254), the parameters' \"Default\" and serial "
                      "number, and \"Nulovat monitor\" (which asks first) available. The main window's "
                      "title ends in \" \u2013 servis\"."));
-  parser.addOptions({servisOption, help, version});
+  const QCommandLineOption traceOption(
+      QStringLiteral("trace"),
+      QStringLiteral("Appends every byte written to the port and read from it to FILE, one line per "
+                     "write or read: the time with milliseconds, TX or RX, the bytes in hex and the "
+                     "printable ones between bars (14:03:07.512 TX 0D 65 |.e|); the port's opening and "
+                     "closing and every error shown as lines with #. A FILE that cannot be opened ends "
+                     "the program with status 2."),
+      QStringLiteral("FILE"));
+  parser.addOptions({servisOption, traceOption, help, version});
 
   auto refuse = [](const QString& why) {
     std::fprintf(stderr, "zov-q5r: %s\nTry 'zov-q5r --help'.\n", why.toLocal8Bit().constData());
@@ -57,5 +66,14 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
     return 0;
   }
   options.servis = parser.isSet(servisOption);
+  if (parser.isSet(traceOption)) {
+    const std::string path = parser.value(traceOption).toLocal8Bit().toStdString();
+    std::string why;
+    options.trace = trace::TTraceFile::Open(path, &why);
+    if (!options.trace) {
+      std::fprintf(stderr, "zov-q5r: cannot open the trace file '%s': %s\n", path.c_str(), why.c_str());
+      return 2;
+    }
+  }
   return std::nullopt;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The program's command line: --servis for technicians, --help and
-// --version; anything else is refused with exit status 2. It is read before
-// the application object exists, so that --help and --version work without
-// a display.
+// The program's command line: --servis and --trace FILE for technicians and
+// support, --help and --version; anything else is refused with exit status
+// 2. It is read before the application object exists, so that --help and
+// --version work without a display, and a trace file that cannot be opened
+// is refused at once.
 #include <optional>
 
 #include "app/StartOptions.h"

@@ -2,6 +2,7 @@
 
 #include "app/Chyba.h"
 #include "app/Exit.h"
+#include "app/LineTrace.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
 #include "connect/ComInit.h"
@@ -102,12 +103,14 @@ void CreateForms(const TStartOptions& options) {
   WireConnection(options.servis);
   if (options.servis) ApplyServiceMode();
   RouteComponentErrorsThroughChannel();
+  if (options.trace) StartTrace(*options.trace, options.servis);
 }
 
 void DestroyForms() {
   // The port first: once it is closed nothing more is received into the
   // windows that go next.
   if (ZOV) ZOV->DestroyPort();
+  StopTrace();
   InstallApplicationErrorHandler();
   Destroy(Exit);
   Destroy(ComInit);

@@ -27,8 +27,10 @@ extern TExit* Exit;
 // Parametry, Mon, SetTim, ComInit, Exit. Touches no serial port. From then
 // on the serial component's own error reports tell the command channel that
 // the port failed before the error box shows them. The options' service
-// mode shapes the windows.
+// mode shapes the windows, and their trace file, when there is one, records
+// the line from now on (app/LineTrace.h).
 void CreateForms(const TStartOptions& options = {});
-// Destroys ZOV's port (closing it if it is open), then every window, the
-// last created first; the error box alone shows the component's reports again.
+// Destroys ZOV's port (closing it if it is open), then ends the trace and
+// destroys every window, the last created first; the error box alone shows
+// the component's reports again.
 void DestroyForms();
