@@ -24,7 +24,7 @@ void TChyba::RestoreRestingState() {
 
 void TChyba::ShowText(const QString& text) {
   Panel->SetCaption(text);
-  ShowModal();
+  ShowMessage();
 }
 
 void TChyba::ShowWith(const QString& caption, const QColor& color, const QString& text) {
@@ -35,6 +35,11 @@ void TChyba::ShowWith(const QString& caption, const QColor& color, const QString
     TChyba* d;
     ~Restore() { d->RestoreRestingState(); }
   } restore{this};
+  ShowMessage();
+}
+
+void TChyba::ShowMessage() {
+  if (Caption() == QStringLiteral("Chyba")) ErrorShown(Panel->Caption());
   ShowModal();
 }
 

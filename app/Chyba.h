@@ -22,4 +22,9 @@ class TChyba : public TForm, public TMessageDialog {
 
   TPanel* Panel;
   QPushButton* Button1;
+
+ private:
+  // Shows the panel's message; under the caption "Chyba" it is an error,
+  // and whoever hears of the errors shown hears of it first.
+  void ShowMessage();
 };

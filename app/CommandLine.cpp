@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ProgramInfo.h"
+#include "trace/TraceFile.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ const char* const kDescription =
 
 }  // namespace
 
-std::optional<int> HandleCommandLine(int argc, char** argv) {
+std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& options) {
   QStringList args;
   for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   QCommandLineParser parser;
@@ -28,7 +29,21 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Shows this help and ends."));
   const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version and ends."));
-  parser.addOptions({help, version});
+  const QCommandLineOption servisOption(
+      QStringLiteral("servis"),
+      QStringLiteral("Service mode, for technicians who bring a receiver into service: the connection "
+                     "dialog leaves the operator code (1..254), the parameters' \"Default\" and serial "
+                     "number, and \"Nulovat monitor\" (which asks first) available. The main window's "
+                     "title ends in \" \u2013 servis\"."));
+  const QCommandLineOption traceOption(
+      QStringLiteral("trace"),
+      QStringLiteral("Appends every byte written to the port and read from it to FILE, one line per "
+                     "write or read: the time with milliseconds, TX or RX, the bytes in hex and the "
+                     "printable ones between bars (14:03:07.512 TX 0D 65 |.e|); the port's opening and "
+                     "closing and every error shown as lines with #. A FILE that cannot be opened ends "
+                     "the program with status 2."),
+      QStringLiteral("FILE"));
+  parser.addOptions({servisOption, traceOption, help, version});
 
   auto refuse = [](const QString& why) {
     std::fprintf(stderr, "zov-q5r: %s\nTry 'zov-q5r --help'.\n", why.toLocal8Bit().constData());
@@ -43,12 +58,22 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     // "<executable_name>"; the program's own line replaces it.
     QString text = parser.helpText();
     text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
-    std::printf("Usage: zov-q5r [OPTION]\n%s", text.toLocal8Bit().constData());
+    std::printf("Usage: zov-q5r [OPTION]...\n%s", text.toLocal8Bit().constData());
     return 0;
   }
   if (parser.isSet(version)) {
     std::printf("zov-q5r %s\n", ZOV_VERSION);
     return 0;
+  }
+  options.servis = parser.isSet(servisOption);
+  if (parser.isSet(traceOption)) {
+    const std::string path = parser.value(traceOption).toLocal8Bit().toStdString();
+    std::string why;
+    options.trace = trace::TTraceFile::Open(path, &why);
+    if (!options.trace) {
+      std::fprintf(stderr, "zov-q5r: cannot open the trace file '%s': %s\n", path.c_str(), why.c_str());
+      return 2;
+    }
   }
   return std::nullopt;
 }

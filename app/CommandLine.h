@@ -1,11 +1,14 @@
 #pragma once
-// The program's command line. It takes no arguments of its own, only --help
-// and --version; anything else is refused with exit status 2. It is read
-// before the application object exists, so that --help and --version work
-// without a display.
+// The program's command line: --servis and --trace FILE for technicians and
+// support, --help and --version; anything else is refused with exit status
+// 2. It is read before the application object exists, so that --help and
+// --version work without a display, and a trace file that cannot be opened
+// is refused at once.
 #include <optional>
+
+#include "app/StartOptions.h"
 
 // Returns the exit status when the program is to end at once (0 after
 // --help or --version, printed on stdout; 2 after an error, printed on
-// stderr), or nothing when the program is to start.
-std::optional<int> HandleCommandLine(int argc, char** argv);
+// stderr), or nothing when the program is to start with options.
+std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& options);

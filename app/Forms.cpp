@@ -2,6 +2,7 @@
 
 #include "app/Chyba.h"
 #include "app/Exit.h"
+#include "app/LineTrace.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
 #include "connect/ComInit.h"
@@ -24,15 +25,18 @@ TExit* Exit = nullptr;
 namespace {
 
 // What the connection and reset dialogs change in the other windows.
-void WireConnection() {
+void WireConnection(bool servis) {
   // Controls of the receiver dialogs that this program keeps from the
-  // operator, hidden or disabled each time the connection dialog opens.
-  QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Parametry, [] {
-    Parametry->Default->hide();
-    Parametry->Ser1->setEnabled(false);
-    Parametry->Ser2->setEnabled(false);
-  });
-  QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Mon, [] { Mon->Nul->hide(); });
+  // operator, hidden or disabled each time the connection dialog opens;
+  // the technician in service mode keeps them.
+  if (!servis) {
+    QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Parametry, [] {
+      Parametry->Default->hide();
+      Parametry->Ser1->setEnabled(false);
+      Parametry->Ser2->setEnabled(false);
+    });
+    QObject::connect(ComInit, &TComInit::RestrictReceiverDialogs, Mon, [] { Mon->Nul->hide(); });
+  }
 
   QObject::connect(RcvInit, &TRcvInit::LoggedIn, ZOV, [] {
     ZOV->Params->setEnabled(true);
@@ -48,6 +52,15 @@ void WireConnection() {
     ZOV->Monitor->setEnabled(false);
     ZOV->ComIni->setEnabled(true);
   });
+}
+
+// Service mode, for the technician who brings a receiver into service: the
+// operator code can be typed (besides the controls WireConnection leaves),
+// clearing the monitor asks first, and the title says the mode is on.
+void ApplyServiceMode() {
+  ZOV->SetCaption(ZOV->Caption() + QStringLiteral(" \u2013 servis"));
+  ComInit->SetOperatorCodeEditable(true);
+  Mon->SetConfirmClear(true);
 }
 
 // The serial component's own reports (a failed event wait, a failed read in
@@ -74,7 +87,7 @@ void Destroy(T*& form) {
 
 }  // namespace
 
-void CreateForms() {
+void CreateForms(const TStartOptions& options) {
   ZOV = new TZOV;
   // The command channel works on the main window's port and delay object;
   // the main window owns it, so it outlives every dialog that observes it.
@@ -87,14 +100,17 @@ void CreateForms() {
   SetTim = new TSetTim;
   ComInit = new TComInit(RcvInit);
   Exit = new TExit;
-  WireConnection();
+  WireConnection(options.servis);
+  if (options.servis) ApplyServiceMode();
   RouteComponentErrorsThroughChannel();
+  if (options.trace) StartTrace(*options.trace, options.servis);
 }
 
 void DestroyForms() {
   // The port first: once it is closed nothing more is received into the
   // windows that go next.
   if (ZOV) ZOV->DestroyPort();
+  StopTrace();
   InstallApplicationErrorHandler();
   Destroy(Exit);
   Destroy(ComInit);

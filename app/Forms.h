@@ -2,6 +2,8 @@
 // The program's windows: each exists exactly once, from CreateForms at
 // start-up to DestroyForms at exit, and the dialogs reach one another through
 // these pointers.
+#include "app/StartOptions.h"
+
 class TZOV;
 class TRcvInit;
 class TChyba;
@@ -24,8 +26,11 @@ extern TExit* Exit;
 // connection dialog's port selector is bound to its port), RcvInit, Chyba,
 // Parametry, Mon, SetTim, ComInit, Exit. Touches no serial port. From then
 // on the serial component's own error reports tell the command channel that
-// the port failed before the error box shows them.
-void CreateForms();
-// Destroys ZOV's port (closing it if it is open), then every window, the
-// last created first; the error box alone shows the component's reports again.
+// the port failed before the error box shows them. The options' service
+// mode shapes the windows, and their trace file, when there is one, records
+// the line from now on (app/LineTrace.h).
+void CreateForms(const TStartOptions& options = {});
+// Destroys ZOV's port (closing it if it is open), then ends the trace and
+// destroys every window, the last created first; the error box alone shows
+// the component's reports again.
 void DestroyForms();

@@ -15,7 +15,7 @@ bool LoadQtCzech(QTranslator& translator) {
          QCoreApplication::installTranslator(&translator);
 }
 
-int RunProgram() {
+int RunProgram(const TStartOptions& options) {
   // Without the receiver's code page every received line would show empty:
   // stop at once and say why.
   try {
@@ -26,13 +26,15 @@ int RunProgram() {
   }
   QTranslator qtCzech;
   LoadQtCzech(qtCzech);
+  // The main window's title without the service mode's addition: an
+  // instance in either mode refuses a second one in either mode.
   const QString title = QString::fromUtf8(kMainCaption);
   TSingleInstance instance(title);
   if (!instance.Acquire()) {
     ShowAlreadyRunning(title);
     return 0;
   }
-  CreateForms();  // installs the error display, routed through the channel
+  CreateForms(options);  // installs the error display, routed through the channel
   ZOV->Run();
   DestroyForms();
   return 0;

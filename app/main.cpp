@@ -9,11 +9,12 @@
 #include "app/Program.h"
 
 int main(int argc, char** argv) {
-  if (const auto status = HandleCommandLine(argc, argv)) return *status;
+  TStartOptions options;
+  if (const auto status = HandleCommandLine(argc, argv, options)) return *status;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zov-q5r"));
   QApplication::setApplicationVersion(QStringLiteral(ZOV_VERSION));
   QGuiApplication::setDesktopFileName(QStringLiteral(ZOV_DESKTOP_ID));
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(LogoImage())));
-  return RunProgram();
+  return RunProgram(options);
 }

@@ -56,7 +56,7 @@ TComInit::TComInit(TRcvInit* rcvInit, QWidget* parent) : TForm(391, 187, parent)
 
 void TComInit::FormActivate() {
   OperatorCode = login::kDefaultOperatorCode;
-  Usr->setEnabled(false);
+  Usr->setEnabled(operatorCodeEditable_);
   emit RestrictReceiverDialogs();
   Usr->setText(QString::number(OperatorCode));
   SetActiveControl(Button2);

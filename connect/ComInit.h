@@ -18,9 +18,12 @@ class TComInit : public TForm {
   // rcvInit: the reset dialog that a connect shows.
   explicit TComInit(TRcvInit* rcvInit, QWidget* parent = nullptr);
 
-  // Operator code 100 in the disabled field, the receiver dialogs
-  // restricted, the focus on "Připojení přijímače".
+  // Operator code 100 in its field, disabled unless the code is editable,
+  // the receiver dialogs restricted, the focus on "Připojení přijímače".
   void FormActivate() override;
+  // Whether each opening leaves the operator code's field enabled (off at
+  // creation: the operator never changes the code).
+  void SetOperatorCodeEditable(bool editable) { operatorCodeEditable_ = editable; }
   // Connect: check the operator code, close and reopen the port, take the
   // code and show the reset dialog.
   void Button2Click();
@@ -42,4 +45,5 @@ class TComInit : public TForm {
 
  private:
   TRcvInit* rcvInit_;
+  bool operatorCodeEditable_ = false;
 };

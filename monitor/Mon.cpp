@@ -7,6 +7,7 @@
 #include "monitor/MonitorFile.h"
 #include "monitor/Readout.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/Question.h"
 
 namespace {
 const char* const kReading = "Probíhá čtení monitoru přijímače";
@@ -174,6 +175,9 @@ void TMon::Button2Click() {
 }
 
 void TMon::NulClick() {
+  if (confirmClear_ &&
+      !AskYesNo(this, QStringLiteral("Opravdu vymazat monitor přijímače? Záznam, který není uložen, bude ztracen.")))
+    return;
   // One "n" only, however often the button is pressed during the wait.
   Nul->setEnabled(false);
   Button2->setEnabled(false);

@@ -32,7 +32,11 @@ class TMon : public TForm {
   void Timer1Timer();
   void Button1Click();  // "OK": closes (during the opening's waits the request is dropped)
   void Button2Click();  // "Uložit do souboru": the monitor into a file of the operator's choice
-  void NulClick();      // "Nulovat monitor": "n" to the receiver, then close
+  // "Nulovat monitor": "n" to the receiver, then close; when clearing is
+  // to be confirmed, only after a yes to the question.
+  void NulClick();
+  // Whether "Nulovat monitor" asks before it clears (off at creation).
+  void SetConfirmClear(bool confirm) { confirmClear_ = confirm; }
   void FormClose() override;  // stops the watch; late monitor lines still go into the receive text
 
   TTrackBar* Indik;
@@ -51,4 +55,5 @@ class TMon : public TForm {
   int ticks_ = 0;  // the watch's tick counter
   bool reading_ = false;  // from the opening until the read-out has ended
   QString fileName_ = QStringLiteral("monitor.txt");  // offered by the next save dialog
+  bool confirmClear_ = false;
 };

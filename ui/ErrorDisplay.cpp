@@ -10,6 +10,13 @@
 
 namespace {
 const char* const kErrorBoxTitle = "ZOV Q5r";
+std::function<void(const QString&)> errorShownHook;
+}  // namespace
+
+void SetErrorShownHook(std::function<void(const QString& text)> hook) { errorShownHook = std::move(hook); }
+
+void ErrorShown(const QString& text) {
+  if (errorShownHook) errorShownHook(text);
 }
 
 void Guarded(const std::function<void()>& handler) {
@@ -67,6 +74,7 @@ QString ErrorBoxText(std::exception_ptr error) {
 void ShowErrorBox(std::exception_ptr error) {
   if (IsAlreadyReported(error)) return;  // one pulled adapter, one message
   const QString text = ErrorBoxText(error);
+  ErrorShown(text);
   if (!qApp) {  // no box without an application: the message goes to stderr, never nowhere
     std::fprintf(stderr, "zov-q5r: %s\n", text.toLocal8Bit().constData());
     return;

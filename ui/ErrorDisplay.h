@@ -19,6 +19,13 @@ QString ErrorBoxText(std::exception_ptr error);
 // The hint for an errno behind a port error ("" when there is none).
 QString PortErrorHint(int sysErrno);
 
+// Who hears of every error the program shows: the error box's text, and the
+// message dialog's when it shows an error. One at a time (the program's line
+// trace); an empty function removes it. The hook must not throw.
+void SetErrorShownHook(std::function<void(const QString& text)> hook);
+// The two displays call this as they show an error.
+void ErrorShown(const QString& text);
+
 // Makes the error box the serial component's sink for errors raised while it
 // delivers notifications.
 void InstallApplicationErrorHandler();

@@ -1,7 +1,8 @@
 // One instance per user: a second start is refused with its message and
 // ends with exit code 0; a lock left by a crashed instance does not block.
 // The first instance is the program as a process; the second start runs in
-// this test program, which answers its message box.
+// this test program, which answers its message box. Service mode, which
+// changes the main window's title, does not change who refuses whom.
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -22,12 +23,12 @@ const QString kTitle = QString::fromUtf8(kMainCaption);
 // instances of one test.
 class Instance {
  public:
-  explicit Instance(const QString& runtimeDir) {
+  explicit Instance(const QString& runtimeDir, const QStringList& args = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(ZOV_EXE), {});
+    process.start(QStringLiteral(ZOV_EXE), args);
   }
   ~Instance() {
     if (process.state() != QProcess::NotRunning) {
@@ -51,17 +52,27 @@ bool LockHeldBy(const QString& lockPath, qint64 pid) {
 
 }  // namespace
 
-TEST(SingleInstance, ASecondStartShowsTheMessageAndEndsWithCodeZero) {
+// Which of the two starts is in service mode, whose title differs.
+struct Modes {
+  bool firstServis;
+  bool secondServis;
+};
+
+class SingleInstanceModes : public ::testing::TestWithParam<Modes> {};
+
+TEST_P(SingleInstanceModes, ASecondStartShowsTheMessageAndEndsWithCodeZero) {
   QTemporaryDir runtime;
   qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-  Instance first(runtime.path());
+  Instance first(runtime.path(), GetParam().firstServis ? QStringList{QStringLiteral("--servis")} : QStringList{});
   ASSERT_TRUE(first.process.waitForStarted(10000));
   const QString lock = LockIn(runtime.path());
   ASSERT_TRUE(WaitUntil([&] { return LockHeldBy(lock, first.process.processId()); }, 20000));
 
   SeenMessageBox box;
   CloseNextMessageBox(&box);
-  EXPECT_EQ(RunProgram(), 0);
+  TStartOptions second;
+  second.servis = GetParam().secondServis;
+  EXPECT_EQ(RunProgram(second), 0);
   ASSERT_TRUE(box.seen);
   EXPECT_EQ(box.title, kTitle);
   EXPECT_EQ(box.text, QStringLiteral("Program lze spustit pouze jednou !"));
@@ -72,6 +83,9 @@ TEST(SingleInstance, ASecondStartShowsTheMessageAndEndsWithCodeZero) {
   EXPECT_EQ(first.process.state(), QProcess::Running);
   EXPECT_TRUE(LockHeldBy(lock, first.process.processId()));
 }
+
+INSTANTIATE_TEST_SUITE_P(EitherInServiceMode, SingleInstanceModes,
+                         ::testing::Values(Modes{false, false}, Modes{true, false}, Modes{false, true}));
 
 TEST(SingleInstance, ALockLeftByACrashedInstanceDoesNotBlock) {
   QTemporaryDir runtime;
