@@ -92,9 +92,10 @@ bool ParseInt(const char* s, int lo, int hi, int& out) {
   return true;
 }
 
-bool ParsePort(std::string s, int& out) {
-  if (s.size() > 3 && (s.compare(0, 3, "COM") == 0 || s.compare(0, 3, "com") == 0)) s = s.substr(3);
-  return ParseInt(s.c_str(), 1, serial::kMaxPortNumber, out);
+bool ParsePort(const std::string& s, int& out) {
+  const auto number = serial::ParseComNumber(s);
+  if (number) out = *number;
+  return number.has_value();
 }
 
 void PrintHelp(const QCommandLineParser& parser) {
