@@ -76,7 +76,7 @@ struct ClockTime {
 
 struct ProtocolOptions {
   int monitorLines = 700;    // about 30 s of monitor at 9600 baud
-  std::set<Fault> faults;
+  std::set<Fault> faults{};
   bool resetOnStart = false; // start as if the reset button had just been pressed
   int slowDelayMs = 2500;    // Slow: pause before every reply
   int monitorLateMs = 45000; // MonitorLate: pause before the monitor's "CMD>"
