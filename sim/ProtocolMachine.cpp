@@ -199,7 +199,9 @@ std::optional<Time> ProtocolMachine::NextDeadline() const {
   }
 }
 
-void ProtocolMachine::Advance(Time now) {
+bool ProtocolMachine::Advance(Time now) {
+  const auto deadline = NextDeadline();
+  if (!deadline || now < *deadline) return false;
   switch (state_) {
     case State::Password:
       if (!password_.empty() && now >= passwordDeadline_) {
@@ -221,6 +223,7 @@ void ProtocolMachine::Advance(Time now) {
       break;
     default: break;
   }
+  return true;
 }
 
 // ---------------------------------------------------------------- protocol

@@ -114,8 +114,8 @@ class ProtocolMachine {
   // timeouts due by then act first).
   void Receive(std::string_view bytes, Time at);
   // Acts on the timeouts due at `now` (a partial password, a frame or a
-  // clock write cut short).
-  void Advance(Time now);
+  // clock write cut short); false when none was.
+  bool Advance(Time now);
   // When Advance has something to do next; nullopt when nothing waits.
   std::optional<Time> NextDeadline() const;
 

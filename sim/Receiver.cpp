@@ -342,8 +342,7 @@ void Receiver::Run() {
       vanishRequested_ = false;
       CloseLine("closed on request");
     }
-    machine_.Advance(now);
-    Changed();
+    if (machine_.Advance(now)) Changed();
     PumpOutput(now);
     if (!pendingNotes_.empty()) {
       auto notes = std::move(pendingNotes_);

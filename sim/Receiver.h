@@ -106,12 +106,13 @@ class Receiver {
  private:
   void Run();
   void Wake();
-  // Under the lock from here on.
+  // f() under the lock.
   template <class F>
   auto Locked(F f) const {
     std::lock_guard lk(m_);
     return f();
   }
+  // Under the lock from here on.
   void Changed();                                  // notes to the log, waiters woken
   void Note(std::string text);
   void CloseLine(const std::string& why);
