@@ -1,6 +1,7 @@
 #pragma once
 // Port names COM1 to COM16: the one place that says what a COM name is.
 // Plain C++, no Qt.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,11 @@ inline constexpr int kMaxPortNumber = 16;
 // that does not parse, or a number outside 1..16, names 1. So "com3", "3"
 // and "COM3" name 3; "COM17", "LPT1" and "" name 1.
 int ComNumberOf(std::string_view text);
+
+// The number a text names when it names one of COM1..COM16, read as
+// ComNumberOf reads it; nullopt where ComNumberOf falls back to 1 ("COM17",
+// "LPT1", "").
+std::optional<int> ParseComNumber(std::string_view text);
 
 // "COM<number>".
 std::string ComName(int number);

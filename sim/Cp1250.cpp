@@ -1,6 +1,6 @@
-#include "sim/Receiver.h"
+#include "sim/Cp1250.h"
 
-#include <cstdint>
+#include <cstdio>
 
 namespace sim {
 
@@ -78,6 +78,24 @@ std::string FromCp1250(std::string_view bytes) {
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
   return out;
+}
+
+std::string Printable(std::string_view bytes) {
+  std::string s;
+  for (char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == '\r') s += "\\r";
+    else if (u == '\n') s += "\\n";
+    else if (u < 0x20 || u == 0x7F) s += "\\x" + Hex2(u);
+    else s += FromCp1250(std::string_view(&c, 1));
+  }
+  return s;
+}
+
+std::string Hex2(std::uint8_t byte) {
+  char buf[4];
+  std::snprintf(buf, sizeof buf, "%02X", byte);
+  return buf;
 }
 
 }  // namespace sim

@@ -98,14 +98,6 @@ class Line {
     }
     return got;
   }
-  // Reads until nothing has come for quietMs (or maxMs passed).
-  std::string ReadQuiet(int quietMs, int maxMs = 5000) {
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + Ms(maxMs);
-    while (std::chrono::steady_clock::now() < deadline)
-      if (!ReadSome(got, quietMs)) break;
-    return got;
-  }
   // One poll + read; false on timeout, hang-up or error.
   bool ReadSome(std::string& into, int timeoutMs) {
     pollfd p{fd_, POLLIN, 0};
@@ -162,12 +154,6 @@ inline sim::ParamSet CutFields(const std::string& reply) {
     p[i] = static_cast<std::uint8_t>(std::atoi(reply.substr(at, 3).c_str()));
   }
   return p;
-}
-
-// The receive text's first line, as the clock read-out takes it.
-inline std::string FirstLine(const std::string& text) {
-  const std::size_t end = text.find_first_of("\r\n");
-  return text.substr(0, end);
 }
 
 }  // namespace simtest

@@ -1,5 +1,7 @@
-// The simulated receiver's line: the published pty, its settings, pacing and
-// the traffic log that tests use to check the program's timing.
+// The simulated receiver on its real line: the published pty, its settings,
+// pacing and bursts, the traffic log that tests use to check the program's
+// timing, and a line that vanishes. What it answers is the protocol
+// machine's, tested in virtual time.
 #include <fstream>
 #include <sstream>
 
@@ -9,7 +11,10 @@ namespace {
 
 using namespace simtest;
 using sim::Direction;
+using sim::Fault;
 using sim::Receiver;
+using sim::State;
+using SteadyClock = std::chrono::steady_clock;
 
 class LineTest : public PortMapFixture {};
 
@@ -105,25 +110,35 @@ TEST_F(LineTest, TrafficLogKeepsEveryByteWithItsTime) {
   Receiver rx(o);
   rx.Start();
   Line line(Line::Resolve(rx.PortNumber()));
+  // Logged before the reset too, though not answered.
+  line.Send("x");
+  ASSERT_TRUE(rx.WaitFor([&] { return rx.ReceivedText() == "x"; }, 2000));
   ASSERT_TRUE(LogIn(rx, line));
-  // Polling as the program does, one space at a time, 150 ms apart.
+
+  // Each byte's moment lies between its write and the moment the log had it.
   rx.ClearTraffic();
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 1; i <= 3; ++i) {
+    const auto sent = SteadyClock::now();
+    const auto sentWall = std::chrono::system_clock::now();
     line.Send(" ");
-    std::this_thread::sleep_for(Ms(150));
-  }
-  const auto bytes = rx.ReceivedBytes();
-  ASSERT_EQ(bytes.size(), 3u);
-  for (std::size_t i = 1; i < bytes.size(); ++i) {
-    EXPECT_EQ(bytes[i].byte, ' ');
-    EXPECT_NEAR(bytes[i].ms - bytes[i - 1].ms, 150.0, 100.0);
+    ASSERT_TRUE(rx.WaitFor([&] { return rx.ReceivedBytes().size() == i; }, 2000));
+    const auto seen = SteadyClock::now();
+    const auto seenWall = std::chrono::system_clock::now();
+    const sim::TrafficEntry e = rx.Traffic().back();
+    EXPECT_EQ(e.dir, Direction::Rx);
+    EXPECT_GE(e.at, sent);
+    EXPECT_LE(e.at, seen);
+    EXPECT_LE(e.wall, seenWall);
+    EXPECT_GT(e.wall, sentWall - std::chrono::minutes(1));
+    const sim::TrafficEntry first = rx.Traffic().front();
+    const double since = std::chrono::duration<double, std::milli>(e.at - first.at).count();
+    EXPECT_NEAR(e.ms - first.ms, since, 0.001);
   }
   line.Send("e");
   line.ReadUntil("CMD>", 2000);
   EXPECT_TRUE(rx.WaitIdle(1000));
-  const auto traffic = rx.Traffic();
   double last = 0;
-  for (const auto& e : traffic) {
+  for (const auto& e : rx.Traffic()) {
     EXPECT_GE(e.ms, last);
     last = e.ms;
   }
@@ -142,32 +157,87 @@ TEST_F(LineTest, TrafficLogKeepsEveryByteWithItsTime) {
   EXPECT_NE(log.find(" -- logged in, operator code 100"), std::string::npos);
 }
 
-TEST_F(LineTest, PacingSendsAboutOneByteEveryMillisecond) {
-  auto o = Fast();
-  o.pacing = true;
-  Receiver rx(o);
-  rx.Start();
-  Line line(Line::Resolve(rx.PortNumber()));
-  ASSERT_TRUE(LogIn(rx, line));
-  rx.ClearTraffic();
-  const auto t0 = std::chrono::steady_clock::now();
-  line.Send("e");
-  const std::string got = line.ReadUntil("CMD>", 3000);
-  const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-  // 72 * 4 + 11 + 5 bytes at 1.04 ms each: about 318 ms.
-  const double expected = static_cast<double>(got.size()) * 1.0417;
-  EXPECT_GT(took, expected * 0.9);
-  EXPECT_LT(took, expected + 700);
-  int writes = 0;
-  for (const auto& e : rx.Traffic()) writes += e.dir == Direction::Tx;
-  EXPECT_GT(writes, 30);   // trickled out, not one block
+// Paced, a reply goes out in chunks of the burst size, chunk k no sooner
+// than k chunks' byte times after the command came; unpaced, in one write.
+TEST_F(LineTest, PacedRepliesGoOutAChunkAtATimeAndNeverEarly) {
+  struct Case {
+    int burst;
+    bool pacing;
+  };
+  for (const Case c : {Case{1, true}, Case{8, true}, Case{8, false}}) {
+    SCOPED_TRACE("burst " + std::to_string(c.burst) + (c.pacing ? ", paced" : ", pacing switched off"));
+    auto o = Fast();
+    o.pacing = true;
+    o.burst = c.burst;
+    Receiver rx(o);
+    rx.Start();
+    Line line(Line::Resolve(rx.PortNumber()));
+    ASSERT_TRUE(LogIn(rx, line));
+    if (!c.pacing) rx.SetPacing(false);
+    ASSERT_TRUE(rx.WaitIdle(2000));
+    rx.ClearTraffic();
+    const auto sent = SteadyClock::now();
+    line.Send("e");
+    const std::string got = line.ReadUntil("CMD>", 5000);
+    const auto took = SteadyClock::now() - sent;
+    ASSERT_TRUE(got.ends_with("CMD>")) << got;
 
-  rx.SetPacing(false);
-  const auto t1 = std::chrono::steady_clock::now();
-  line.Send("e");
-  line.ReadUntil("CMD>", 3000);
-  const double unpaced = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t1).count();
-  EXPECT_LT(unpaced, expected * 0.5);
+    sim::Time came{};
+    std::vector<sim::TrafficEntry> writes;
+    for (const auto& e : rx.Traffic()) {
+      if (e.dir == Direction::Rx) came = e.at;
+      if (e.dir == Direction::Tx) writes.push_back(e);
+    }
+    if (!c.pacing) {
+      ASSERT_EQ(writes.size(), 1u);
+      EXPECT_EQ(writes[0].bytes, got);
+      continue;
+    }
+    std::size_t before = 0;
+    for (std::size_t k = 0; k < writes.size(); ++k) {
+      if (k + 1 < writes.size()) {
+        EXPECT_EQ(writes[k].bytes.size(), static_cast<std::size_t>(c.burst)) << "write " << k;
+      } else {
+        EXPECT_LE(writes[k].bytes.size(), static_cast<std::size_t>(c.burst));
+      }
+      EXPECT_GE(writes[k].at - came, sim::kByteTime * static_cast<long>(before)) << "write " << k;
+      before += writes[k].bytes.size();
+    }
+    EXPECT_EQ(before, got.size());
+    // At the far end too: the last chunk cannot have come any sooner.
+    EXPECT_GE(took, sim::kByteTime * static_cast<long>(got.size() - writes.back().bytes.size()));
+  }
+}
+
+TEST_F(LineTest, VanishClosesTheLineAndRemovesItsPortMapEntry) {
+  for (const bool byFault : {true, false}) {
+    SCOPED_TRACE(byFault ? "fault vanish mid-reply" : "on request");
+    Receiver rx(Fast());
+    rx.Start();
+    Line line(Line::Resolve(rx.PortNumber()));
+    ASSERT_TRUE(line.ok());
+    const int port = rx.PortNumber();
+    std::string got;
+    if (byFault) {
+      ASSERT_TRUE(LogIn(rx, line));
+      rx.SetFault(Fault::Vanish);
+      line.Send("e");
+    } else {
+      rx.Vanish();
+    }
+    while (line.ReadSome(got, 2000)) {
+    }
+    EXPECT_TRUE(line.HungUp());
+    if (byFault) {
+      EXPECT_FALSE(got.empty());
+      EXPECT_EQ(got.find("CMD>"), std::string::npos);
+    }
+    EXPECT_TRUE(rx.WaitForState(State::Vanished, 2000));
+    EXPECT_EQ(serial::PortMapEntries().count(port), 0u);   // gone like a pulled adapter
+    EXPECT_EQ(rx.PortName(), "");
+    rx.PressReset();   // nothing left to reset
+    EXPECT_EQ(rx.CurrentState(), State::Vanished);
+  }
 }
 
 }  // namespace
