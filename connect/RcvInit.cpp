@@ -67,7 +67,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   // has told the operator why, and Storno is the way out. (A failure during
   // the login's waits ends the tick with the port's error.)
   connect(&Channel(), &TChannel::PortFailed, this, [this] {
-    if (Running()) ShowLoginFailed();
+    if (Timer1->isActive()) ShowLoginFailed();
   });
 
   SetActiveControl(Button1);

@@ -81,7 +81,7 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
   // the error box has already told the operator why. (During the opening's
   // waits the wait itself ends the opening with the port's error.)
   connect(&Channel(), &TChannel::PortFailed, this, [this] {
-    if (reading_) ShowReadFailure();
+    if (Timer1->isActive()) ShowReadFailure();
   });
 }
 
@@ -92,7 +92,6 @@ void TMon::FormActivate() {
   Memo2->show();
   ticks_ = monitor::kFirstTickCount;
   Timer1->stop();
-  reading_ = true;
   Memo1->hide();
   RxText().Clear();
   Panel->SetColor(ButtonFaceColor());
@@ -133,7 +132,6 @@ void TMon::Timer1Timer() {
       Button2->setEnabled(true);
       Nul->setEnabled(true);
       Timer1->stop();
-      reading_ = false;
       return;
     case monitor::TWatch::Failed:
       ShowReadFailure();
@@ -142,7 +140,6 @@ void TMon::Timer1Timer() {
 }
 
 void TMon::ShowReadFailure() {
-  reading_ = false;
   Timer1->stop();
   Panel1->hide();
   Indik->hide();
@@ -193,6 +190,5 @@ void TMon::NulClick() {
 }
 
 void TMon::FormClose() {
-  reading_ = false;
   Timer1->stop();
 }

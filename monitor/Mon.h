@@ -53,7 +53,6 @@ class TMon : public TForm {
   void ShowReadFailure();
 
   int ticks_ = 0;  // the watch's tick counter
-  bool reading_ = false;  // from the opening until the read-out has ended
   QString fileName_ = QStringLiteral("monitor.txt");  // offered by the next save dialog
   bool confirmClear_ = false;
 };
