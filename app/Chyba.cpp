@@ -1,5 +1,7 @@
 #include "app/Chyba.h"
 
+#include <algorithm>
+
 #include "ui/ErrorDisplay.h"
 
 TChyba::TChyba(QWidget* parent) : TForm(300, 140, parent) {
@@ -40,7 +42,18 @@ void TChyba::ShowWith(const QString& caption, const QColor& color, const QString
 
 void TChyba::ShowMessage() {
   if (Caption() == QStringLiteral("Chyba")) ErrorShown(Panel->Caption());
+  FitText();
   ShowModal();
+}
+
+void TChyba::FitText() {
+  // The panel's height at rest; a longer message (a file's name and line)
+  // makes the panel and the window taller, the button below it.
+  constexpr int kRestingHeight = 55;
+  const int height = std::max(kRestingHeight, Panel->heightForWidth(Panel->width()) + 8);
+  SetBounds(Panel, 7, 19, 286, height);
+  SetBounds(Button1, 117, height + 36, 66, 33);
+  if (this->height() != height + 85) setFixedSize(300, height + 85);
 }
 
 void TChyba::Button1Click() { Close(); }

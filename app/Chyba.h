@@ -27,4 +27,6 @@ class TChyba : public TForm, public TMessageDialog {
   // Shows the panel's message; under the caption "Chyba" it is an error,
   // and whoever hears of the errors shown hears of it first.
   void ShowMessage();
+  // The window as at rest, or taller for a message that needs more lines.
+  void FitText();
 };

@@ -8,8 +8,10 @@
 #include "clock/PcClock.h"
 #include "link/Channel.h"
 #include "link/Cp1250.h"
+#include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
+#include "writelog/WriteLog.h"
 
 namespace {
 
@@ -20,6 +22,11 @@ const char* const kWriteFailed = "Chyba zápisu hodin přijímače";
 const char* const kVerified = "Hodiny přijímače zapsány a ověřeny";
 const char* const kNotVerified = "Zápis hodin se nepodařilo ověřit";
 const char* const kNoAnswer = "Přijímač neodpověděl";
+
+// Day of week, date and time as the dialog shows them: "3 07.12.2026 23:29:07".
+QString ClockText(const TClockReading& reading) {
+  return FromReceiver(reading.Dvt) + ' ' + FromReceiver(reading.Dat) + ' ' + FromReceiver(reading.Tim);
+}
 
 TPanel* LabelPanel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
   auto* p = new TPanel(parent);
@@ -161,6 +168,7 @@ void TSetTim::FormActivate() {
     return;
   }
   ShowFields(read->Reading);
+  readAtOpening_ = read->Reading;
   SetWriteEnabled(true);
   Read->hide();
 }
@@ -201,17 +209,20 @@ void TSetTim::Button3Click() {
 void TSetTim::Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields) {
   SetWriteEnabled(false);
   ShowStatus(kBlue, kWhite, QString::fromUtf8(kWriting));
+  using writelog::TOutcome;
   std::optional<clock_exchange::TSteadyTime> secondsSent;
   try {
     secondsSent = clock_exchange::WriteClock(fields);
   } catch (...) {
     ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
+    RecordWrite(written, TOutcome::Stopped);
     throw;
   }
   if (!secondsSent) {
     // Nothing has gone out after the carriage return; say so instead of
     // leaving the write in progress on screen.
     ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
+    RecordWrite(written, TOutcome::Stopped);
     return;
   }
   // Written is not yet taken: the receiver's clock is read back.
@@ -220,20 +231,33 @@ void TSetTim::Write(TClockReading& written, const std::function<std::vector<std:
     read = clock_exchange::ReadClock();
   } catch (...) {
     ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    RecordWrite(written, TOutcome::NotVerified);
     throw;
   }
   if (!read) {
     ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    RecordWrite(written, TOutcome::NotVerified);
     return;
   }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - *secondsSent);
   if (!ClockHolds(written, read->Reading, elapsed.count())) {
-    ShowNotVerified(QStringLiteral("Přijímač ukazuje: ") + FromReceiver(read->Reading.Dvt) + ' ' +
-                    FromReceiver(read->Reading.Dat) + ' ' + FromReceiver(read->Reading.Tim));
+    ShowNotVerified(QStringLiteral("Přijímač ukazuje: ") + ClockText(read->Reading));
+    RecordWrite(written, TOutcome::NotVerified);
     return;
   }
+  RecordWrite(written, TOutcome::Verified);
   MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
+}
+
+void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome) {
+  writelog::TRecord record = writelog::RecordOfWrite("hodiny", Channel().Port().Port(), outcome);
+  record.Details.push_back("před zápisem: " + ClockText(readAtOpening_).toStdString());
+  // "Nastavit podle PC" without the prompt had not yet taken the time.
+  if (!written.Dvt.empty())
+    record.Details.push_back((outcome == writelog::TOutcome::Stopped ? "k zápisu: " : "zapsáno: ") +
+                             ClockText(written).toStdString());
+  Guarded([&] { writelog::Append(record); });
 }
 
 void TSetTim::ShowNotVerified(const QString& why) {

@@ -25,6 +25,7 @@
 #include "ui/Controls.h"
 #include "ui/Form.h"
 #include "ui/MaskEdit.h"
+#include "writelog/WriteRecord.h"
 
 class TSetTim : public TForm {
  public:
@@ -74,6 +75,10 @@ class TSetTim : public TForm {
   // written as the dialog's fields show it.
   void Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields);
   void ShowNotVerified(const QString& why);
+  // Appends the write's record to the write log: the receiver's clock as
+  // the opening read it, what was written, and the outcome. A record that
+  // cannot be written is shown in the error box; the write stands.
+  void RecordWrite(const TClockReading& written, writelog::TOutcome outcome);
   bool InRange(TEdit* field) const;
   // The edit's own test, then the range check; false after the refusal.
   bool CheckField(TEdit* field);
@@ -81,4 +86,5 @@ class TSetTim : public TForm {
   void Refuse(TEdit* field);
 
   std::function<QDateTime()> clock_;
+  TClockReading readAtOpening_;  // the receiver's clock as the last opening read it
 };

@@ -1,12 +1,14 @@
 #include "monitor/Mon.h"
 
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextOption>
 
 #include "link/Channel.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/Readout.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/Files.h"
 #include "ui/Question.h"
 
 namespace {
@@ -128,6 +130,7 @@ void TMon::Timer1Timer() {
     case monitor::TWatch::Done:
       // Trimmed while still hidden, so the memo lays the monitor out once.
       monitor::TrimToMonitor(RxText());
+      readAt_ = QDateTime::currentDateTime();
       Memo1->show();
       Button2->setEnabled(true);
       Nul->setEnabled(true);
@@ -152,21 +155,16 @@ void TMon::ShowReadFailure() {
 void TMon::Button1Click() { Close(); }
 
 void TMon::Button2Click() {
-  // Qt's own file dialog, the same on every desktop, made for this save only:
-  // while it exists it watches its folder. It offers monitor.txt at first and
-  // then the name last chosen (even when the operator typed another one and
-  // cancelled), adds .txt to a name without a suffix and asks before a file
+  // Offers the read-out's own name (its date and time), in the folder of the
+  // last save; adds .txt to a name without a suffix and asks before a file
   // is replaced.
-  QFileDialog save(this);
-  save.setOption(QFileDialog::DontUseNativeDialog);
-  save.setAcceptMode(QFileDialog::AcceptSave);
-  save.setFileMode(QFileDialog::AnyFile);
-  save.setDefaultSuffix(QStringLiteral("txt"));
-  save.selectFile(fileName_);
-  if (save.exec() != QDialog::Accepted) return;
-  const QString fileName = save.selectedFiles().value(0);
+  TFileQuestion question;
+  question.Suffix = QStringLiteral("txt");
+  const QString name = MonitorFileName(readAt_);
+  question.Suggested = folder_.isEmpty() ? name : QDir(folder_).filePath(name);
+  const QString fileName = AskFileName(this, question);
   if (fileName.isEmpty()) return;
-  fileName_ = fileName;
+  folder_ = QFileInfo(fileName).absolutePath();
   // The bytes as the receiver sent them, not the memo's decoded text.
   SaveMonitorFile(fileName, RxText().Text());
 }

@@ -8,6 +8,7 @@
 // warning, the monitor comes in, and once the closing prompt is there the
 // memo shows the monitor lines and they can be saved (monitor/MonitorFile.h)
 // or the receiver's monitor cleared.
+#include <QDateTime>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -53,6 +54,7 @@ class TMon : public TForm {
   void ShowReadFailure();
 
   int ticks_ = 0;  // the watch's tick counter
-  QString fileName_ = QStringLiteral("monitor.txt");  // offered by the next save dialog
+  QDateTime readAt_;  // when the read-out shown was complete
+  QString folder_;    // of the last save; the working folder before one
   bool confirmClear_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The monitor file: the receive text exactly as the receiver sent it (code
 // page 1250 bytes, CR LF line breaks), no header, nothing added.
+#include <QDateTime>
 #include <QString>
 #include <stdexcept>
 #include <string_view>
@@ -17,3 +18,8 @@ class EMonitorFile : public std::runtime_error {
 // file size limit) leaves the old file as it was and throws EMonitorFile
 // "Cannot create file <name>".
 void SaveMonitorFile(const QString& fileName, std::string_view bytes);
+
+// The name the save dialog offers for a monitor read out at that moment,
+// "monitor-2026-05-03-1422.txt", so that saved monitors do not replace one
+// another unless the operator says so.
+QString MonitorFileName(const QDateTime& readOut);

@@ -101,11 +101,28 @@ TValues ConvertForWrite(const TTexts& texts) {
   return values;
 }
 
+TRange FieldRange(std::string_view field) {
+  for (const TLeaveCheck& check : kLeaveChecks)
+    if (field == check.Field) return {0, check.Max};
+  if (field.starts_with("Adr")) return {0, kMaxAddress};
+  if (field.starts_with("F")) return {1, 5};
+  if (field == "P0") return {0, 5};
+  if (field == "Dead") return {1, 255};
+  if (field == "Net") return {0, 15};
+  if (field == "Dau1" || field == "Dau2") return {0, 31};
+  return {0, 255};
+}
+
 std::optional<TRefusal> CheckForWrite(const TValues& values) {
+  const auto outside = [](int value, std::string_view field) {
+    const TRange r = FieldRange(field);
+    return value < r.Min || value > r.Max;
+  };
   for (int n = 0; n < 8; ++n) {
-    if (values.Adr[n] < 0 || values.Adr[n] > kMaxAddress) return TRefusal{"Adr" + std::to_string(n + 1), kBadAddress};
+    const std::string field = "Adr" + std::to_string(n + 1);
+    if (outside(values.Adr[n], field)) return TRefusal{field, kBadAddress};
   }
-  if (values.Dead < 1 || values.Dead > 255) return TRefusal{"Dead", kBadDeadTime};
+  if (outside(values.Dead, "Dead")) return TRefusal{"Dead", kBadDeadTime};
   return std::nullopt;
 }
 

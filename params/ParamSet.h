@@ -139,6 +139,16 @@ class EFieldConvertError : public EConvertError {
 // in tab order that is not throws EFieldConvertError.
 TValues ConvertForWrite(const TTexts& texts);
 
+// What the dialog lets a field hold when it writes it, the lowest and the
+// highest value: the spin edits' ranges, with the dead time from 1 and the
+// network and the transmitters from 0 (all of them, through the selection
+// boxes); the leave checks' limits; the addresses' 21 bits.
+struct TRange {
+  int Min;
+  int Max;
+};
+TRange FieldRange(std::string_view field);
+
 // A write refused before anything is sent: the field to go back to and the
 // message for the operator.
 struct TRefusal {

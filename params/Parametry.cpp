@@ -5,6 +5,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 #include "ui/Question.h"
+#include "writelog/WriteLog.h"
 
 using namespace params;
 
@@ -22,6 +23,10 @@ const char* const kWriteDamaged = "Hodnoty pocházejí z poškozené odpovědi p
 
 // The notice line above the receiver's fields.
 constexpr int kNoticeHeight = 24;
+// The row of the set files' buttons and the line below it, under the
+// button row.
+constexpr int kSetRowTop = 444 + kNoticeHeight;
+constexpr int kSetRowHeight = 62;
 
 QString Text(const QWidget* field) {
   if (auto* spin = qobject_cast<const TSpinEdit*>(field)) return spin->Text();
@@ -79,7 +84,7 @@ TPanel* ValuePanel(QWidget* parent, int left, int top) {
 
 }  // namespace
 
-TParametry::TParametry(QWidget* parent) : TForm(523, 444 + kNoticeHeight, parent) {
+TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight, parent) {
   SetCaption(QStringLiteral("Parametry přijímače"));
   setFont(SansFont(13));
 
@@ -188,6 +193,24 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444 + kNoticeHeight, parent
   Notice->setFocusPolicy(Qt::NoFocus);
   Notice->hide();
 
+  Ulozit = new QPushButton(QStringLiteral("Uložit sadu…"), this);
+  SetBounds(Ulozit, 22, kSetRowTop, 149, 30);
+  Ulozit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  Ulozit->setToolTip(QStringLiteral("Uložit hodnoty do souboru (Ctrl+S)"));
+  Nacist = new QPushButton(QStringLiteral("Načíst sadu…"), this);
+  SetBounds(Nacist, 187, kSetRowTop, 149, 30);
+  Nacist->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  Nacist->setToolTip(QStringLiteral("Načíst hodnoty ze souboru (Ctrl+O)"));
+  for (QPushButton* b : {Ulozit, Nacist}) b->setAutoDefault(true);
+  setTabOrder(Button1, Ulozit);
+  setTabOrder(Ulozit, Nacist);
+  FileNotice = new TPanel(this);
+  SetBounds(FileNotice, 2, kSetRowTop + 38, 519, 20);
+  FileNotice->SetFlat(true);
+  FileNotice->setFont(SansFont(13, true));
+  FileNotice->setFocusPolicy(Qt::NoFocus);
+  FileNotice->hide();
+
   // The controls answer to their names (ParamSet.h walks the fields so).
   for (int n = 1; n <= 8; ++n) {
     Adr(n)->setObjectName(QStringLiteral("Adr%1").arg(n));
@@ -208,6 +231,8 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444 + kNoticeHeight, parent
   Default->setObjectName(QStringLiteral("Default"));
   Button2->setObjectName(QStringLiteral("Button2"));
   Button1->setObjectName(QStringLiteral("Button1"));
+  Ulozit->setObjectName(QStringLiteral("Ulozit"));
+  Nacist->setObjectName(QStringLiteral("Nacist"));
 
   const auto bind = [this](QPushButton* b, void (TParametry::*handler)()) {
     connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
@@ -215,6 +240,9 @@ TParametry::TParametry(QWidget* parent) : TForm(523, 444 + kNoticeHeight, parent
   bind(Button1, &TParametry::Button1Click);
   bind(Button2, &TParametry::Button2Click);
   bind(Default, &TParametry::DefaultClick);
+  bind(Ulozit, &TParametry::UlozitClick);
+  bind(Nacist, &TParametry::NacistClick);
+  chooseFile_ = [this](const TFileQuestion& question) { return AskFileName(this, question); };
   // A box's handler runs on every real change of its state, whoever makes
   // it, and on nothing else.
   const auto onToggle = [this](QCheckBox* box, void (TParametry::*handler)()) {
@@ -258,6 +286,10 @@ void TParametry::ShowStatus(const QString& text, const QColor& color, const QCol
   Read->show();
 }
 
+void TParametry::SetWriteEnabled(bool enabled) {
+  for (QPushButton* b : {Button1, Ulozit, Nacist}) b->setEnabled(enabled);
+}
+
 void TParametry::ShowWriteFailed() {
   status->hide();
   ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
@@ -268,8 +300,9 @@ void TParametry::ShowWriteFailed() {
 void TParametry::FormActivate() {
   status->hide();
   Notice->hide();
+  ClearMarks();
   ShowStatus(QString::fromUtf8(kReading), ButtonFaceColor(), Qt::black);
-  Button1->setEnabled(false);
+  SetWriteEnabled(false);
   std::optional<TReadOut> readOut;
   try {
     readOut = ReadParams();
@@ -283,21 +316,24 @@ void TParametry::FormActivate() {
     return;
   }
   ParamImage = readOut->Image;
+  receiverImage_ = readOut->Image;
   // Filled by position all the same; the operator is told, and asked
   // before such values are written back.
   readOutWellFormed_ = readOut->WellFormed;
+  if (readOutWellFormed_)
+    writelog::SetReceiverSerial(ParamImage[kSerHiByte] * 256 + ParamImage[kSerLoByte]);
   Notice->setVisible(!readOutWellFormed_);
-  ShowImage();
+  ShowImage(ParamImage);
   Read->hide();
-  Button1->setEnabled(true);
+  SetWriteEnabled(true);
   SetActiveControl(Adr1);
 }
 
-void TParametry::ShowImage() {
+void TParametry::ShowImage(TParamImage& image) {
   // The boxes first: their handlers set the selection fields, which then
   // take the set's numbers.
-  ShowSelection(ReadOutSelection(ParamImage));
-  ShowTexts(ImageTexts(ParamImage));
+  ShowSelection(ReadOutSelection(image));
+  ShowTexts(ImageTexts(image));
 }
 
 void TParametry::ShowSelection(const TSelection& selection) {
@@ -404,11 +440,15 @@ std::optional<TValues> TParametry::CheckedValues() {
     throw;
   }
   if (const std::optional<TRefusal> refusal = CheckForWrite(values)) {
-    MessageDialog().ShowText(QString::fromUtf8(refusal->Message));
-    SetActiveControl(Field(refusal->Field));
+    Refuse(*refusal);
     return std::nullopt;
   }
   return values;
+}
+
+void TParametry::Refuse(const TRefusal& refusal) {
+  MessageDialog().ShowText(QString::fromUtf8(refusal.Message));
+  SetActiveControl(Field(refusal.Field));
 }
 
 bool TParametry::LeaveEditedFields() {
@@ -431,20 +471,23 @@ void TParametry::Button1Click() {
   const std::optional<TValues> values = CheckedValues();
   if (!values) return;
 
-  Button1->setEnabled(false);
+  SetWriteEnabled(false);
   ShowStatus(QString::fromUtf8(kWriting), kBlue, kWhite);
   status->setValue(0);
   status->show();
   const TParamImage image = ImageForWrite(*values, OperatorCode);
   bool written = false;
+  using writelog::TOutcome;
   try {
     written = WriteParams(image, [this](int byte) { status->setValue(byte); });
   } catch (...) {
     ShowWriteFailed();
+    RecordWrite(image, TOutcome::Stopped);
     throw;
   }
   if (!written) {
     ShowWriteFailed();
+    RecordWrite(image, TOutcome::Stopped);
     return;
   }
   // Written is not yet taken: the receiver's set is read back and compared.
@@ -453,17 +496,21 @@ void TParametry::Button1Click() {
     differences = VerifyParams(image);
   } catch (...) {
     ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    RecordWrite(image, TOutcome::NotVerified);
     throw;
   }
   if (!differences) {
     ShowNotVerified(QString::fromUtf8(kNoAnswer));
+    RecordWrite(image, TOutcome::NotVerified);
     return;
   }
   if (!differences->empty()) {
     ShowNotVerified(QString::fromStdString(DescribeDifferences(*differences)));
+    RecordWrite(image, TOutcome::NotVerified);
     return;
   }
   status->hide();
+  RecordWrite(image, TOutcome::Verified);
   MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
 }
@@ -481,6 +528,8 @@ void TParametry::Button2Click() { Close(); }
 
 void TParametry::DefaultClick() {
   if (!AskYesNo(this, QStringLiteral("Opravdu zavést předvolené hodnoty ?"))) return;
+  // The marks of a set file compare its values; the presets replace them.
+  ClearMarks();
   // All networks and transmitters: the boxes' handlers run as on a click.
   site->setChecked(true);
   ShowTexts(DefaultTexts(OperatorCode));

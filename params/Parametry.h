@@ -3,8 +3,11 @@
 // opening reads the set from the receiver ("e") while a status panel covers
 // the fields; "Zapsat do přijímače" checks the fields and writes the set
 // back ("z" and the frame, a progress bar running over it), then closes.
-// The set's rules and exchanges are in ParamSet.h and ParamExchange.h; this
-// class wires them to the controls.
+// "Uložit sadu…" and "Načíst sadu…" keep a set in a file and bring it back
+// (ParamFile.h), and every write is recorded in the write log
+// (writelog/WriteLog.h). The set's rules and exchanges are in ParamSet.h and
+// ParamExchange.h; this class wires them to the controls (the set files and
+// the write log in ParametryFiles.cpp).
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,13 +15,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "params/ParamSet.h"
 #include "ui/Controls.h"
+#include "ui/Files.h"
 #include "ui/Form.h"
 #include "ui/MaskEdit.h"
+#include "writelog/WriteRecord.h"
 
 class TParametry : public TForm {
  public:
@@ -52,6 +59,22 @@ class TParametry : public TForm {
   // The preset values, after a yes to "Opravdu zavést předvolené hodnoty ?".
   // Nothing is sent.
   void DefaultClick();
+  // "Uložit sadu…" (Ctrl+S): the write's checks (a refusal as at a write,
+  // and nothing saved), every field within the range a set file takes
+  // ("Nepovolený vstup" otherwise), then the set as the write would send it
+  // into a file of the operator's choice, offered as
+  // "prijimac-<serial number>.q5r" in the folder last used.
+  void UlozitClick();
+  // "Načíst sadu…" (Ctrl+O): a set file of the operator's choice, read and
+  // checked whole first: anything wrong with it is shown with the file's
+  // name and the line, and the dialog stays as it was. Otherwise the fields
+  // show the file's values (the boxes set as a read-out sets them) with the
+  // connected receiver's serial number, operator code and write order; every
+  // field that differs from the receiver's read-out is marked, and the line
+  // below the buttons says how many do. Nothing is sent.
+  void NacistClick();
+  // Asks for the set files' names: Qt's own file dialog unless replaced.
+  void SetFileChooser(std::function<QString(const TFileQuestion&)> chooser) { chooseFile_ = std::move(chooser); }
   // The range checks as the operator leaves a field (not toward Storno):
   // "Nepovolený vstup", the focus back in the field, the text kept.
   void P1Exit();
@@ -88,6 +111,12 @@ class TParametry : public TForm {
   QPushButton* Button2;
   TPanel* Panel12;
   QPushButton* Button1;
+  // Below the button row, enabled exactly when Button1 is.
+  QPushButton* Ulozit;  // "Uložit sadu…"
+  QPushButton* Nacist;  // "Načíst sadu…"
+  // The line below them: "Ze souboru <name>: N hodnot se liší od
+  // přijímače" after a set file was opened.
+  TPanel* FileNotice;
   TPanel* Read;
   QProgressBar* status;
   // The line above the fields: "Odpověď přijímače je poškozená – hodnoty
@@ -98,7 +127,10 @@ class TParametry : public TForm {
  private:
   void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
   void ShowWriteFailed();
-  void ShowImage();
+  void SetWriteEnabled(bool enabled);
+  // Shows the image as a read-out does: the boxes by its transmitters and
+  // network (either transmitter 0 makes both 0 in image), then the texts.
+  void ShowImage(TParamImage& image);
   void ShowSelection(const params::TSelection& selection);
   params::TTexts Texts() const;
   void ShowTexts(const params::TTexts& texts);
@@ -111,6 +143,21 @@ class TParametry : public TForm {
   // refusal has been shown.
   std::optional<params::TValues> CheckedValues();
   void ShowNotVerified(const QString& why);
+  void Refuse(const params::TRefusal& refusal);
+  // Appends the write's record to the write log: the fields written that
+  // differ from the read-out, and the outcome. A record that cannot be
+  // written is shown in the error box; the write stands.
+  void RecordWrite(const TParamImage& written, writelog::TOutcome outcome);
+
+  // The set files' marks: a frame behind each field whose value differs from
+  // the receiver's read-out, its text bold, the receiver's value as its tip.
+  int MarkDifferences(const TParamImage& shown);
+  void ClearMarks();
+  QString SetFolder() const;
 
   bool readOutWellFormed_ = true;  // the last read-out's reply looked like the receiver's set
+  TParamImage receiverImage_{};    // the last read-out's set as the receiver sent it
+  std::vector<TPanel*> marks_;
+  QString setFolder_;  // of the last set file saved or opened
+  std::function<QString(const TFileQuestion&)> chooseFile_;
 };

@@ -87,11 +87,12 @@ TEST_F(ClockDialog, OpeningReadsTheReceiversClockAndStornoMeanwhileIsDropped) {
 TEST_F(ClockDialog, WriteSendsTheSevenFieldsPacedReadsTheClockBackAndClosesWhenItHolds) {
   StartLoggedIn();
   Sends sent;
-  QString writing, verified;
+  QString opened, writing, verified;
   bool openAfterStorno = false;
   Script s;
   s.Then("read", ReadDone,
          [&] {
+           opened = Fields();
            SetTim->Dvt->setText(QStringLiteral("3"));
            SetTim->Dat->setText(QStringLiteral("05.03.2031"));
            SetTim->Tim->setText(QStringLiteral("08:07:06"));
@@ -113,6 +114,11 @@ TEST_F(ClockDialog, WriteSendsTheSevenFieldsPacedReadsTheClockBackAndClosesWhenI
   EXPECT_TRUE(openAfterStorno);
   EXPECT_EQ(verified, QStringLiteral("OK Hodiny přijímače zapsány a ověřeny #008000"));
   EXPECT_FALSE(SetTim->isVisible());
+  // The record: the clock as the opening read it, what was written.
+  const std::string record = WriteLogText();
+  EXPECT_EQ(record.substr(record.find("  hodiny")),
+            "  hodiny  " + Rx().PortName() + "  výrobní číslo neznámé  ověřeno\n  před zápisem: " +
+                opened.toStdString() + "\n  zapsáno: 3 05.03.2031 08:07:06\n\n");
 
   // "\r", 1000 ms, "s" and at once the day of week, then a field every 500
   // ms; after the last one's wait "\r", 1000 ms, "t" to read the clock back.
@@ -151,6 +157,7 @@ TEST_F(ClockDialog, AClockThatDoesNotHoldTheWriteStaysOpenInRed) {
   EXPECT_TRUE(failed.endsWith(QStringLiteral(" - -")));
   EXPECT_EQ(sent.Texts().back(), "t");
   EXPECT_FALSE(SetTim->isVisible());
+  EXPECT_NE(WriteLogText().find("  neověřeno\n"), std::string::npos) << WriteLogText();
 }
 
 // "Nastavit podle PC" (Alt+P): the computer's date and time, every field of

@@ -1,6 +1,7 @@
 // The parameters dialog end to end: the main window's "Parametry
 // přijímače" after a login, the simulated receiver on a pseudo-terminal,
 // and what went over the line.
+#include <QDir>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "link/Login.h"
 #include "link/Sleeper.h"
 #include "params/Parametry.h"
+#include "writelog/WriteLog.h"
 
 namespace {
 
@@ -176,14 +178,16 @@ struct VerifyCase {
   std::set<sim::Fault> faults;
   bool silentAfterFrame;
   QString report;  // the green message, or the red status text
+  const char* recorded;  // the outcome in the write log
 };
 const VerifyCase kVerifyCases[] = {
-    {"holds", {}, false, QStringLiteral("Parametry zapsány a ověřeny")},
+    {"holds", {}, false, QStringLiteral("Parametry zapsány a ověřeny"), "ověřeno"},
     {"keeps_the_old_set", {sim::Fault::KeepsOldSet}, false,
      QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nMrtvý čas: zapsáno 99, v přijímači 180\n"
-                    "Adresa (2): zapsáno 7, v přijímači 543002\nAdresa (8), sloupec 4: zapsáno 1, v přijímači 5")},
+                    "Adresa (2): zapsáno 7, v přijímači 543002\nAdresa (8), sloupec 4: zapsáno 1, v přijímači 5"),
+     "neověřeno"},
     {"falls_silent_after_the_frame", {}, true,
-     QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nPřijímač neodpověděl")},
+     QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nPřijímač neodpověděl"), "neověřeno"},
 };
 class ParamVerified : public ParamDialog, public ::testing::WithParamInterface<VerifyCase> {};
 INSTANTIATE_TEST_SUITE_P(Receiver, ParamVerified, ::testing::ValuesIn(kVerifyCases),
@@ -227,6 +231,11 @@ TEST_P(ParamVerified, TheWriteIsReportedOnlyWhenTheReadBackHoldsIt) {
            });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
   EXPECT_EQ(report, c.report);
+  // One record: the fields written against the read-out, and the outcome.
+  const std::string record = WriteLogText();
+  EXPECT_EQ(record.substr(record.find("  výrobní")),
+            std::string("  výrobní číslo 4660  ") + c.recorded +
+                "\n  Mrtvý čas: 180 → 99\n  Adresa (2): 543002 → 7\n  Adresa (8), sloupec 4: 5 → 1\n\n");
   // CR, "z", the frame byte by byte, then the read-back and nothing more.
   ASSERT_EQ(sent.size(), 2u + 128u + 1u);
   EXPECT_EQ(sent.back(), "e");
@@ -357,6 +366,8 @@ TEST_F(ParamDialog, FailedReadOutAndWriteSaySoAndStornoCloses) {
   ASSERT_TRUE(s2.Run([] { ZOV->Params->click(); }));
   EXPECT_EQ(seen, (QStringList{kReadFailed + " red", "covered", kWriteFailed + " red", "covered"}));
   EXPECT_TRUE(freeShown);
+  const std::string record = WriteLogText();
+  EXPECT_EQ(record.substr(record.find("  výrobní")), "  výrobní číslo 4660  zastaveno\n  beze změny\n\n");
   EXPECT_EQ(Rx().ReceivedText(), "ee\r");
 }
 
@@ -405,4 +416,22 @@ TEST_F(ParamDialog, ReceiverVanishingMidFrameEndsTheWriteWithOneErrorReport) {
   const QStringList reported = boxes.texts.mid(before);
   EXPECT_TRUE(reported.size() == 1 && reported[0].startsWith("WriteFile function failed"))
       << reported.join(" | ").toStdString();
+}
+
+// A record the write log cannot take: one error box says so, and the
+// write's own outcome stays on the dialog.
+TEST_F(ParamDialog, ARecordThatCannotBeWrittenIsOneErrorBoxAndTheWriteStands) {
+  StartLoggedIn();
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(writelog::LogPath())));  // a folder in the file's place
+  TParametry* d = Parametry;
+  ErrorBoxes boxes;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+     Rx().SetFault(sim::Fault::NoCmdPrompt);
+     d->Button1->click();
+   }).Then("the write stopped", [&] { return d->Read->Caption() == kWriteFailed && !boxes.texts.isEmpty(); },
+           [&] { d->Button2->click(); });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Záznam o zápisu nelze uložit do souboru ") +
+                                     QString::fromStdString(writelog::LogPath()) + QStringLiteral(": Is a directory")});
 }

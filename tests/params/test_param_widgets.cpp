@@ -77,7 +77,7 @@ TEST_F(ParamWidgets, TabRunsRowByRowThenTheBoxesAndButtons) {
     for (int c = 1; c <= 4; ++c) expected << QStringLiteral("F%1%2").arg(n).arg(c);
   }
   expected << "P1" << "P2" << "P3" << "P4" << "P5" << "P0" << "Dead" << "Net" << "site" << "Dau1" << "Dau2"
-           << "vsechny" << "jeden" << "Ser1" << "Ser2" << "Default" << "Button2" << "Button1" << "Adr1";
+           << "vsechny" << "jeden" << "Ser1" << "Ser2" << "Default" << "Button2" << "Button1" << "Ulozit" << "Nacist" << "Adr1";
   for (int i = 0; i < expected.size(); ++i) {
     seen << Name(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -41,6 +41,7 @@ Script& Script::Then(std::string what, std::function<bool()> cond, std::function
     QWidget* w = ActiveModal();
     if (auto* box = qobject_cast<QMessageBox*>(w)) box->done(QMessageBox::Ok);
     else if (auto* form = dynamic_cast<TForm*>(w)) form->Close();
+    else if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->reject();  // a file dialog
   });
   QTimer watchdog;
   watchdog.setSingleShot(true);

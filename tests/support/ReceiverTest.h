@@ -4,6 +4,7 @@
 // and the receiver on its command line: logged in as the reset dialog would
 // do it, with the receiver buttons enabled and the traffic log cleared.
 #include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@ class ReceiverTest : public ::testing::Test {
   void TearDown() override;
 
   sim::Receiver& Rx() { return *receiver_; }
+  // The write log's records since StartLoggedIn, which empties it.
+  static std::string WriteLogText();
 
  private:
   std::unique_ptr<sim::Receiver> receiver_;

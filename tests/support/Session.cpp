@@ -27,10 +27,11 @@ bool WaitUntil(const std::function<bool()>& pred, int ms) {
 
 namespace {
 
-// Logs in on the receiver at portName; then waits until isOnCommandLine.
-std::string LogIn(const std::string& portName, const std::function<bool()>& isOnCommandLine) {
-  CreateForms();
+// Opens the main window's port on portName (closing it first) and logs in;
+// then waits until isOnCommandLine.
+std::string LogInOn(const std::string& portName, const std::function<bool()>& isOnCommandLine) {
   TComPort& port = Channel().Port();
+  port.ClosePort();
   port.SetPort(portName);
   port.OpenPort();
   OperatorCode = login::kDefaultOperatorCode;
@@ -48,16 +49,22 @@ std::string LogIn(const std::string& portName, const std::function<bool()>& isOn
 
 }  // namespace
 
-std::string StartProgramLoggedIn(sim::Receiver& receiver) {
-  const std::string failed = LogIn(receiver.PortName(), [&] {
+std::string LogInOn(sim::Receiver& receiver) {
+  const std::string failed = LogInOn(receiver.PortName(), [&] {
     return receiver.CurrentState() == sim::State::Command && RxText().Contains("CMD>");
   });
   if (failed.empty()) receiver.ClearTraffic();
   return failed;
 }
 
+std::string StartProgramLoggedIn(sim::Receiver& receiver) {
+  CreateForms();
+  return LogInOn(receiver);
+}
+
 std::string StartProgramLoggedIn(const std::string& portName) {
-  return LogIn(portName, [] { return RxText().Contains("CMD>"); });
+  CreateForms();
+  return LogInOn(portName, [] { return RxText().Contains("CMD>"); });
 }
 
 void EndProgram() { DestroyForms(); }

@@ -22,6 +22,9 @@ std::string StartProgramLoggedIn(sim::Receiver& receiver);
 // The same with a receiver published as portName by another process (the
 // simulator's own program): the traffic log is that process's.
 std::string StartProgramLoggedIn(const std::string& portName);
+// With the windows there: the main window's port closed and opened on
+// another receiver (started as above), and logged in on it.
+std::string LogInOn(sim::Receiver& receiver);
 // Destroys the windows again (closing the port).
 void EndProgram();
 

@@ -1,0 +1,44 @@
+#pragma once
+// The write log, zapisy.log in the user's data folder (e.g.
+// ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h) appended for
+// every parameter or clock write. Each record goes to the file with one
+// write on a descriptor opened for appending, so a crash can cut at most the
+// record being written, never one before it.
+//
+// It also keeps the connected receiver's serial number, as the parameter
+// read-out of this connection gave it, for the records of the writes that do
+// not read it themselves (the clock's).
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "writelog/WriteRecord.h"
+
+namespace writelog {
+
+// A record that could not be written: what() names the file and the reason.
+class EWriteLog : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// <the application's data folder>/zapisy.log.
+std::string LogPath();
+
+// Appends the record to the file at path, making the file and its folder
+// when they are missing. Throws EWriteLog when it cannot.
+void Append(const std::string& path, const TRecord& record);
+// Appends to LogPath().
+void Append(const TRecord& record);
+
+// The record of a write to the connected receiver that has just ended:
+// now, its serial number as far as known (below), no details yet.
+TRecord RecordOfWrite(std::string kind, std::string port, TOutcome outcome);
+
+// The connected receiver's serial number, once a parameter read-out has
+// given it; forgotten at the next login.
+void SetReceiverSerial(int serial);
+void ForgetReceiver();
+std::optional<int> ReceiverSerial();
+
+}  // namespace writelog
