@@ -214,15 +214,13 @@ void TSetTim::Write(TClockReading& written, const std::function<std::vector<std:
   try {
     secondsSent = clock_exchange::WriteClock(fields);
   } catch (...) {
-    ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
-    RecordWrite(written, TOutcome::Stopped);
+    EndWrite(written, TOutcome::Stopped);
     throw;
   }
   if (!secondsSent) {
     // Nothing has gone out after the carriage return; say so instead of
     // leaving the write in progress on screen.
-    ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
-    RecordWrite(written, TOutcome::Stopped);
+    EndWrite(written, TOutcome::Stopped);
     return;
   }
   // Written is not yet taken: the receiver's clock is read back.
@@ -230,19 +228,16 @@ void TSetTim::Write(TClockReading& written, const std::function<std::vector<std:
   try {
     read = clock_exchange::ReadClock();
   } catch (...) {
-    ShowNotVerified(QString::fromUtf8(kNoAnswer));
-    RecordWrite(written, TOutcome::NotVerified);
+    EndWrite(written, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
     throw;
   }
   if (!read) {
-    ShowNotVerified(QString::fromUtf8(kNoAnswer));
-    RecordWrite(written, TOutcome::NotVerified);
+    EndWrite(written, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
     return;
   }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - *secondsSent);
   if (!ClockHolds(written, read->Reading, elapsed.count())) {
-    ShowNotVerified(QStringLiteral("Přijímač ukazuje: ") + ClockText(read->Reading));
-    RecordWrite(written, TOutcome::NotVerified);
+    EndWrite(written, TOutcome::NotVerified, QStringLiteral("Přijímač ukazuje: ") + ClockText(read->Reading));
     return;
   }
   RecordWrite(written, TOutcome::Verified);
@@ -260,9 +255,13 @@ void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outco
   Guarded([&] { writelog::Append(record); });
 }
 
-void TSetTim::ShowNotVerified(const QString& why) {
+void TSetTim::EndWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why) {
   // Storno is the way out; nothing more is sent.
-  ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
+  if (outcome == writelog::TOutcome::Stopped)
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
+  else
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
+  RecordWrite(written, outcome);
 }
 
 void TSetTim::Timer1Timer() {

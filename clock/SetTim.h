@@ -74,7 +74,11 @@ class TSetTim : public TForm {
   // The write and its read-back; fields() gives the seven fields and fills
   // written as the dialog's fields show it.
   void Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields);
-  void ShowNotVerified(const QString& why);
+  // A write that ended short of a verified one: the red failure text
+  // ("Chyba zápisu hodin přijímače" when it stopped, "Zápis hodin se
+  // nepodařilo ověřit" and why when the read-back did not hold it), and its
+  // record.
+  void EndWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why = QString());
   // Appends the write's record to the write log: the receiver's clock as
   // the opening read it, what was written, and the outcome. A record that
   // cannot be written is shown in the error box; the write stands.

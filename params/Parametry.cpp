@@ -290,11 +290,6 @@ void TParametry::SetWriteEnabled(bool enabled) {
   for (QPushButton* b : {Button1, Ulozit, Nacist}) b->setEnabled(enabled);
 }
 
-void TParametry::ShowWriteFailed() {
-  status->hide();
-  ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
-}
-
 // ---------------------------------------------------------------- read-out
 
 void TParametry::FormActivate() {
@@ -481,13 +476,11 @@ void TParametry::Button1Click() {
   try {
     written = WriteParams(image, [this](int byte) { status->setValue(byte); });
   } catch (...) {
-    ShowWriteFailed();
-    RecordWrite(image, TOutcome::Stopped);
+    EndWrite(image, TOutcome::Stopped);
     throw;
   }
   if (!written) {
-    ShowWriteFailed();
-    RecordWrite(image, TOutcome::Stopped);
+    EndWrite(image, TOutcome::Stopped);
     return;
   }
   // Written is not yet taken: the receiver's set is read back and compared.
@@ -495,18 +488,12 @@ void TParametry::Button1Click() {
   try {
     differences = VerifyParams(image);
   } catch (...) {
-    ShowNotVerified(QString::fromUtf8(kNoAnswer));
-    RecordWrite(image, TOutcome::NotVerified);
+    EndWrite(image, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
     throw;
   }
-  if (!differences) {
-    ShowNotVerified(QString::fromUtf8(kNoAnswer));
-    RecordWrite(image, TOutcome::NotVerified);
-    return;
-  }
-  if (!differences->empty()) {
-    ShowNotVerified(QString::fromStdString(DescribeDifferences(*differences)));
-    RecordWrite(image, TOutcome::NotVerified);
+  if (!differences || !differences->empty()) {
+    EndWrite(image, TOutcome::NotVerified,
+             differences ? QString::fromStdString(DescribeDifferences(*differences)) : QString::fromUtf8(kNoAnswer));
     return;
   }
   status->hide();
@@ -515,11 +502,15 @@ void TParametry::Button1Click() {
   Close();
 }
 
-void TParametry::ShowNotVerified(const QString& why) {
+void TParametry::EndWrite(const TParamImage& written, writelog::TOutcome outcome, const QString& why) {
   // Nothing more is sent; Storno is the way out, and the next opening
   // reads the receiver's set again.
   status->hide();
-  ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why, kRed, kWhite);
+  if (outcome == writelog::TOutcome::Stopped)
+    ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
+  else
+    ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why, kRed, kWhite);
+  RecordWrite(written, outcome);
 }
 
 void TParametry::Button2Click() { Close(); }

@@ -126,7 +126,6 @@ class TParametry : public TForm {
 
  private:
   void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
-  void ShowWriteFailed();
   void SetWriteEnabled(bool enabled);
   // Shows the image as a read-out does: the boxes by its transmitters and
   // network (either transmitter 0 makes both 0 in image), then the texts.
@@ -142,7 +141,10 @@ class TParametry : public TForm {
   // The write's checks (see Button1Click); the values, or nothing after a
   // refusal has been shown.
   std::optional<params::TValues> CheckedValues();
-  void ShowNotVerified(const QString& why);
+  // A write that ended short of a verified one: the red failure text (its
+  // text when it stopped, "Zápis parametrů se nepodařilo ověřit" and why
+  // when the read-back did not hold it), and its record.
+  void EndWrite(const TParamImage& written, writelog::TOutcome outcome, const QString& why = QString());
   void Refuse(const params::TRefusal& refusal);
   // Appends the write's record to the write log: the fields written that
   // differ from the read-out, and the outcome. A record that cannot be
