@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "Session.h"
-#include "app/Chyba.h"
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
@@ -29,34 +28,16 @@ constexpr int kRuns = 3;
 // the write to the report that the receiver holds it; the dialog closes
 // then. -1 when something went wrong.
 double TimeOneWrite() {
-  double ms = -1;
-  bool clicked = false;
-  QElapsedTimer t;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (clicked && QApplication::activeModalWidget() == Chyba) {
-      if (ms < 0 && Chyba->Panel->Caption() == QStringLiteral("Hodiny přijímače zapsány a ověřeny"))
-        ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-      Chyba->Button1->click();
-      return;
-    }
-    if (clicked || QApplication::activeModalWidget() != SetTim || !SetTim->Running() ||
-        !SetTim->Button2->isEnabled())
-      return;
-    clicked = true;
-    SetTim->Dvt->setText(QStringLiteral("3"));
-    SetTim->Dat->setText(QStringLiteral("05.03.2031"));
-    SetTim->Tim->setText(QStringLiteral("08:07:06"));
-    // From a turn of its own, so that this poll goes on inside the write.
-    QTimer::singleShot(0, [&] {
-      t.start();
-      SetTim->Button2->click();
-    });
-  });
-  poll.start();
-  ZOV->Tim->click();
-  return ms;
+  return TimeToReport(
+      [] { ZOV->Tim->click(); },
+      [] { return QApplication::activeModalWidget() == SetTim && SetTim->Running() && SetTim->Button2->isEnabled(); },
+      [] {
+        SetTim->Dvt->setText(QStringLiteral("3"));
+        SetTim->Dat->setText(QStringLiteral("05.03.2031"));
+        SetTim->Tim->setText(QStringLiteral("08:07:06"));
+        SetTim->Button2->click();
+      },
+      "Hodiny přijímače zapsány a ověřeny");
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include <cstdlib>
 
 #include "Session.h"
-#include "app/Chyba.h"
 #include "app/Forms.h"
 #include "app/LineTrace.h"
 #include "app/ZOV.h"
@@ -32,29 +31,10 @@ constexpr double kProtocolMinimumS = 1.0 + 0.5 + 128 * 0.1 + 2.0;
 // seconds from the click to the report that the receiver holds the set, -1
 // when it did not come.
 double TimedWrite() {
-  double seconds = -1;
-  bool clicked = false;
-  QElapsedTimer t;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (clicked && QApplication::activeModalWidget() == Chyba) {
-      if (seconds < 0 && Chyba->Panel->Caption() == QStringLiteral("Parametry zapsány a ověřeny"))
-        seconds = t.nsecsElapsed() / 1e9;
-      Chyba->Button1->click();
-      return;
-    }
-    if (clicked || !Parametry->Running() || !Parametry->Button1->isEnabled()) return;
-    clicked = true;
-    // From a turn of its own, so that this poll goes on inside the write.
-    QTimer::singleShot(0, [&] {
-      t.start();
-      Parametry->Button1->click();  // returns when the write has ended
-    });
-  });
-  poll.start();
-  ZOV->Params->click();
-  return seconds;
+  const double ms = TimeToReport([] { ZOV->Params->click(); },
+                                 [] { return Parametry->Running() && Parametry->Button1->isEnabled(); },
+                                 [] { Parametry->Button1->click(); }, "Parametry zapsány a ověřeny");
+  return ms < 0 ? -1 : ms / 1000;
 }
 
 }  // namespace

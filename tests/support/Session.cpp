@@ -1,11 +1,14 @@
 #include "Session.h"
 
 #include <QElapsedTimer>
+#include <QApplication>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/Chyba.h"
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "link/Channel.h"
@@ -68,6 +71,32 @@ std::string StartProgramLoggedIn(const std::string& portName) {
 }
 
 void EndProgram() { DestroyForms(); }
+
+double TimeToReport(const std::function<void()>& open, const std::function<bool()>& ready,
+                    const std::function<void()>& write, const char* report) {
+  double ms = -1;
+  bool started = false;
+  QElapsedTimer t;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (started && QApplication::activeModalWidget() == Chyba) {
+      if (ms < 0 && Chyba->Panel->Caption() == QString::fromUtf8(report)) ms = t.nsecsElapsed() / 1e6;
+      Chyba->Button1->click();
+      return;
+    }
+    if (started || !ready()) return;
+    started = true;
+    // From a turn of its own, so that this poll goes on inside the write.
+    QTimer::singleShot(0, [&] {
+      t.start();
+      write();
+    });
+  });
+  poll.start();
+  open();
+  return ms;
+}
 
 std::unique_ptr<sim::Receiver> StartBenchLoggedIn(const char* name, int timeoutMs) {
   QTimer::singleShot(timeoutMs, [name] {

@@ -28,6 +28,14 @@ std::string LogInOn(sim::Receiver& receiver);
 // Destroys the windows again (closing the port).
 void EndProgram();
 
+// For a benchmark of a verified write: opens a dialog with open() and, once
+// ready() holds, runs write() from a turn of its own (a click that returns
+// when the write has ended); closes every message dialog that comes. The
+// milliseconds from write() to the message dialog showing report, -1 when
+// it did not come.
+double TimeToReport(const std::function<void()>& open, const std::function<bool()>& ready,
+                    const std::function<void()>& write, const char* report);
+
 // For a benchmark of a whole exchange: a receiver without line pacing,
 // started, and the program logged in on it; a watchdog ends the process
 // with status 1 if no result has come after timeoutMs (an error box nobody
