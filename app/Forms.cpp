@@ -12,7 +12,6 @@
 #include "params/Parametry.h"
 #include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
-#include "writelog/WriteLog.h"
 
 TZOV* ZOV = nullptr;
 TRcvInit* RcvInit = nullptr;
@@ -41,7 +40,7 @@ void WireConnection(bool servis) {
 
   QObject::connect(RcvInit, &TRcvInit::LoggedIn, ZOV, [] {
     // Perhaps another receiver: its serial number is not yet known.
-    writelog::ForgetReceiver();
+    Channel().LoggedIn();
     ZOV->Params->setEnabled(true);
     ZOV->Monitor->setEnabled(true);
     ZOV->Tim->setEnabled(true);
@@ -91,7 +90,6 @@ void Destroy(T*& form) {
 }  // namespace
 
 void CreateForms(const TStartOptions& options) {
-  writelog::ForgetReceiver();
   ZOV = new TZOV;
   // The command channel works on the main window's port and delay object;
   // the main window owns it, so it outlives every dialog that observes it.

@@ -2,13 +2,11 @@
 
 #include <QDate>
 #include <QObject>
-#include <QPointer>
-#include <exception>
 #include <string>
+#include <vector>
 
 #include "ProgramInfo.h"
 #include "link/Channel.h"
-#include "portmap/PortNames.h"
 #include "serial/ComPort.h"
 #include "trace/TraceFile.h"
 #include "ui/ErrorDisplay.h"
@@ -17,22 +15,14 @@ namespace {
 
 struct TTraceWiring {
   trace::TTraceFile* file = nullptr;
-  QMetaObject::Connection sent;
-  QMetaObject::Connection received;
-  QPointer<TComPort> port;
-  std::string opened;  // "COM1 (/dev/ttyUSB0)": the port as it was opened
+  std::vector<QMetaObject::Connection> connections;
 };
 TTraceWiring wiring;
 
-// "COM1 (/dev/ttyUSB0)": the name and the device it stands for now.
-std::string NameAndDevice(const std::string& name) {
-  std::string device;
-  try {
-    if (const auto path = serial::ResolvePortDevice(name)) device = path->string();
-  } catch (const std::exception&) {
-    // The device scan was refused; the port opened all the same.
-  }
-  return name + " (" + (device.empty() ? "device unknown" : device) + ")";
+// "COM1 (/dev/ttyUSB0)": the port as the channel opened it.
+std::string NameAndDevice(const TChannel& channel) {
+  const std::string& device = channel.OpenedDevice();
+  return channel.OpenedPort() + " (" + (device.empty() ? "device unknown" : device) + ")";
 }
 
 }  // namespace
@@ -44,24 +34,20 @@ void StartTrace(trace::TTraceFile& file, bool servis) {
                QDate::currentDate().toString(Qt::ISODate).toStdString() + (servis ? ", service mode" : ""));
 
   TChannel& channel = Channel();
-  wiring.sent = QObject::connect(&channel, &TChannel::Sent,
-                                 [&file](const std::string& bytes) { file.Data(trace::TDirection::Tx, bytes); });
-  wiring.received = QObject::connect(
-      &channel, &TChannel::Received, [&file](const std::string& bytes) { file.Data(trace::TDirection::Rx, bytes); });
-
-  TComPort& port = channel.Port();
-  wiring.port = &port;
-  if (port.Connected()) {
-    wiring.opened = NameAndDevice(port.Port());
-    file.Comment("port " + wiring.opened + " is open");
-  }
-  port.OnAfterOpen = [&file](QObject* sender) {
-    wiring.opened = NameAndDevice(static_cast<TCustomComPort*>(sender)->Port());
-    file.Comment("port " + wiring.opened + " opened");
-  };
-  // By now Port() may hold the name chosen next: the port closed is the one
-  // opened.
-  port.OnAfterClose = [&file](QObject*) { file.Comment("port " + wiring.opened + " closed"); };
+  auto& c = wiring.connections;
+  c.push_back(QObject::connect(&channel, &TChannel::Sent,
+                               [&file](const std::string& bytes) { file.Data(trace::TDirection::Tx, bytes); }));
+  c.push_back(QObject::connect(&channel, &TChannel::Received,
+                               [&file](const std::string& bytes) { file.Data(trace::TDirection::Rx, bytes); }));
+  if (channel.Port().Connected()) file.Comment("port " + NameAndDevice(channel) + " is open");
+  c.push_back(QObject::connect(&channel, &TChannel::PortOpened, [&file, &channel] {
+    file.Comment("port " + NameAndDevice(channel) + " opened");
+  }));
+  // By now the port's name may be the one chosen next: the port closed is
+  // the one the channel opened.
+  c.push_back(QObject::connect(&channel, &TChannel::PortClosed, [&file, &channel] {
+    file.Comment("port " + NameAndDevice(channel) + " closed");
+  }));
 
   SetErrorShownHook([&file](const QString& text) { file.Comment("error: " + text.toStdString()); });
 }
@@ -69,11 +55,6 @@ void StartTrace(trace::TTraceFile& file, bool servis) {
 void StopTrace() {
   if (!wiring.file) return;
   SetErrorShownHook(nullptr);
-  QObject::disconnect(wiring.sent);
-  QObject::disconnect(wiring.received);
-  if (wiring.port) {
-    wiring.port->OnAfterOpen = nullptr;
-    wiring.port->OnAfterClose = nullptr;
-  }
+  for (const QMetaObject::Connection& c : wiring.connections) QObject::disconnect(c);
   wiring = TTraceWiring{};
 }

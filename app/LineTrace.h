@@ -13,6 +13,5 @@ class TTraceFile;
 // windows (CreateForms). A first comment line gives the date, the version
 // and the mode; a port already open is named.
 void StartTrace(trace::TTraceFile& file, bool servis);
-// Nothing more goes into the file; the port's open and close handlers are
-// cleared again. Does nothing when no trace runs.
+// Nothing more goes into the file. Does nothing when no trace runs.
 void StopTrace();

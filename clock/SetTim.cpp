@@ -246,7 +246,7 @@ void TSetTim::Write(TClockReading& written, const std::function<std::vector<std:
 }
 
 void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome) {
-  writelog::TRecord record = writelog::RecordOfWrite("hodiny", Channel().Port().Port(), outcome);
+  writelog::TRecord record = writelog::RecordOfWrite("hodiny", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
   record.Details.push_back("před zápisem: " + ClockText(readAtOpening_).toStdString());
   // "Nastavit podle PC" without the prompt had not yet taken the time.
   if (!written.Dvt.empty())

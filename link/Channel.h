@@ -11,14 +11,22 @@
 // Every exchange with the receiver: clear the receive text, SendAndWait the
 // command, then search the receive text for the expected reply.
 //
-// A port that fails while an exchange waits ends that exchange: the serial
-// component reports the failure (the error box shows it), and the wait
-// throws the same error, marked as already reported, so that the dialog's
-// sequence stops where it stood and shows its failure, and the operator sees
-// one error box in all.
+// A port that fails ends the exchange that meets it: the serial component
+// reports the failure (the error box shows it), and the wait running then,
+// or the next send or wait on the same opening of the port, throws the same
+// error, marked as already reported, so that the sequence stops where it
+// stood and shows its failure, and the operator sees one error box in all.
+// A port opened again starts clean.
+//
+// It also keeps the line's state for whoever shows it: the port as it was
+// opened with the device it stands for, whether the receiver on it is logged
+// in or the line has been lost, and the receiver's serial number as far as a
+// read-out or a verified write has given it. Every opening of the port
+// forgets the receiver (another one may be on the line now).
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,12 +36,20 @@
 class TComPort;
 class TSleeper;
 
+// What the line is doing, as the operator is told it.
+enum class TLineState {
+  NotConnected,  // "nepřipojeno": the port closed, or open but nobody logged in
+  LoggedIn,      // "přihlášeno": a login on this opening of the port completed
+  Lost,          // "spojení ztraceno – připojte znovu": the port failed
+};
+
 class TChannel : public QObject {
   Q_OBJECT
 
  public:
-  // The port and the delay object stay the main window's; the channel only
-  // uses them, and refuses to once they are gone.
+  // The port and the delay object stay their owner's; the channel only uses
+  // them, and refuses to once they are gone. It takes the port's OnAfterOpen
+  // and OnAfterClose (PortOpened and PortClosed pass them on).
   TChannel(TComPort* port, TSleeper* sleeper, QObject* parent = nullptr);
 
   TComPort& Port() const;
@@ -48,11 +64,13 @@ class TChannel : public QObject {
   // read up to count waiting bytes and append them to the receive text.
   void Receive(int count);
 
-  // Sends text on the port; returns when the write has completed.
+  // Sends text on the port; returns when the write has completed. Throws
+  // the port's error, sending nothing, when the port has failed on this
+  // opening.
   int Send(std::string_view text);
   // Waits while the windows stay responsive and received characters keep
   // arriving. Throws the port's error when the serial component has
-  // reported the port failed meanwhile.
+  // reported the port failed on this opening, before the wait or during it.
   void Sleep(int milliseconds);
   // Send, then Sleep. Returns the number of bytes sent.
   int SendAndWait(std::string_view text, int milliseconds);
@@ -60,13 +78,35 @@ class TChannel : public QObject {
   // The serial component has reported a failure of the port that no caller
   // of ours could catch (the event thread's wait failed, a read in the receive
   // path failed); the program's error display passes it on before it shows
-  // it. A wait running now, or the next one, ends with it (see above), and
-  // PortFailed tells whoever watches the receiver outside a wait.
+  // it. A wait running now, or the next send or wait, ends with it (see
+  // above); the line is lost, and PortFailed tells whoever watches the
+  // receiver outside a wait.
   void ReportPortFailure(const EComPort& error);
+  // Whether the port has failed on this opening.
+  bool PortHasFailed() const { return failure_ != nullptr; }
+
+  // ---- the line's state
+  TLineState State() const { return state_; }
+  // The COM name and the device it stood for when the port was last opened
+  // ("COM1", "/dev/ttyUSB0"; the device "" when it could not be told).
+  const std::string& OpenedPort() const { return openedPort_; }
+  const std::string& OpenedDevice() const { return openedDevice_; }
+  // A login on this opening has completed (the receiver is forgotten: it
+  // may be another one).
+  void LoggedIn();
+  // The connected receiver's serial number, once a read-out or a verified
+  // write has given it.
+  std::optional<int> ReceiverSerial() const { return receiverSerial_; }
+  void SetReceiverSerial(int serial);
 
  signals:
   void ActivityChanged(int activity);
   void PortFailed();
+  // The port has been opened (a clean line, nobody logged in) or closed.
+  void PortOpened();
+  void PortClosed();
+  // The state, the port or the receiver's serial number has changed.
+  void LineChanged();
   // Every completed send and every read from the port, with the bytes as
   // they went over the line, in order; on the GUI thread, right after the
   // send returned or the read was made.
@@ -75,14 +115,21 @@ class TChannel : public QObject {
 
  private:
   void SetActivity(int activity);
+  void SetState(TLineState state);
+  // Throws the failure of this opening, if there is one.
+  void ThrowIfFailed();
+  void Opened();
+  void Closed();
 
   QPointer<TComPort> port_;
   QPointer<TSleeper> sleeper_;
   TReceiveText rxText_;
   int activity_ = 0;
-  unsigned failures_ = 0;                  // failures reported so far
-  std::unique_ptr<EComPort> lastFailure_;  // the last of them
-  bool lastFailureRaised_ = false;         // a wait has thrown it already
+  std::unique_ptr<EComPort> failure_;  // of this opening of the port
+  bool failureRaised_ = false;         // a send or wait has thrown it already
+  TLineState state_ = TLineState::NotConnected;
+  std::string openedPort_, openedDevice_;
+  std::optional<int> receiverSerial_;
 };
 
 // The program's one channel, installed at start by the program.

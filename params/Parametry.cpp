@@ -1,5 +1,6 @@
 #include "params/Parametry.h"
 
+#include "link/Channel.h"
 #include "link/Login.h"
 #include "params/ParamExchange.h"
 #include "ui/ErrorDisplay.h"
@@ -316,7 +317,7 @@ void TParametry::FormActivate() {
   // before such values are written back.
   readOutWellFormed_ = readOut->WellFormed;
   if (readOutWellFormed_)
-    writelog::SetReceiverSerial(ParamImage[kSerHiByte] * 256 + ParamImage[kSerLoByte]);
+    Channel().SetReceiverSerial(ParamImage[kSerHiByte] * 256 + ParamImage[kSerLoByte]);
   Notice->setVisible(!readOutWellFormed_);
   ShowImage(ParamImage);
   Read->hide();
@@ -498,6 +499,9 @@ void TParametry::Button1Click() {
   }
   status->hide();
   RecordWrite(image, TOutcome::Verified);
+  // The receiver holds the serial number written (a technician may have
+  // changed it): later records name it.
+  Channel().SetReceiverSerial(image[kSerHiByte] * 256 + image[kSerLoByte]);
   MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
 }

@@ -165,7 +165,7 @@ void TParametry::ClearMarks() {
 }
 
 void TParametry::RecordWrite(const TParamImage& written, writelog::TOutcome outcome) {
-  writelog::TRecord record = writelog::RecordOfWrite("parametry", Channel().Port().Port(), outcome);
+  writelog::TRecord record = writelog::RecordOfWrite("parametry", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
   for (const TDifference& d : WriteDifferences(written, receiverImage_))
     record.Details.push_back(writelog::ChangeLine(d.Name, d.Held, d.Written));
   if (record.Details.empty()) record.Details.push_back("beze změny");

@@ -12,8 +12,6 @@ namespace writelog {
 
 namespace {
 
-std::optional<int> receiverSerial;
-
 [[noreturn]] void Fail(const std::string& path, const std::string& why) {
   throw EWriteLog("Záznam o zápisu nelze uložit do souboru " + path + ": " + why);
 }
@@ -46,18 +44,14 @@ void Append(const std::string& path, const TRecord& record) {
 
 void Append(const TRecord& record) { Append(LogPath(), record); }
 
-TRecord RecordOfWrite(std::string kind, std::string port, TOutcome outcome) {
+TRecord RecordOfWrite(std::string kind, std::string port, std::optional<int> serial, TOutcome outcome) {
   TRecord record;
   record.At = std::chrono::system_clock::now();
   record.Kind = std::move(kind);
   record.Port = std::move(port);
-  record.Serial = receiverSerial;
+  record.Serial = serial;
   record.Outcome = outcome;
   return record;
 }
-
-void SetReceiverSerial(int serial) { receiverSerial = serial; }
-void ForgetReceiver() { receiverSerial.reset(); }
-std::optional<int> ReceiverSerial() { return receiverSerial; }
 
 }  // namespace writelog

@@ -4,10 +4,6 @@
 // every parameter or clock write. Each record goes to the file with one
 // write on a descriptor opened for appending, so a crash can cut at most the
 // record being written, never one before it.
-//
-// It also keeps the connected receiver's serial number, as the parameter
-// read-out of this connection gave it, for the records of the writes that do
-// not read it themselves (the clock's).
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,14 +27,8 @@ void Append(const std::string& path, const TRecord& record);
 // Appends to LogPath().
 void Append(const TRecord& record);
 
-// The record of a write to the connected receiver that has just ended:
-// now, its serial number as far as known (below), no details yet.
-TRecord RecordOfWrite(std::string kind, std::string port, TOutcome outcome);
-
-// The connected receiver's serial number, once a parameter read-out has
-// given it; forgotten at the next login.
-void SetReceiverSerial(int serial);
-void ForgetReceiver();
-std::optional<int> ReceiverSerial();
+// The record of a write to a receiver that has just ended: now, the port,
+// the receiver's serial number as far as known, no details yet.
+TRecord RecordOfWrite(std::string kind, std::string port, std::optional<int> serial, TOutcome outcome);
 
 }  // namespace writelog

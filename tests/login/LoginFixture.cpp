@@ -4,6 +4,7 @@
 
 #include "app/Forms.h"
 #include "app/ZOV.h"
+#include "link/Channel.h"
 #include "serial/ComPort.h"
 
 void Watcher::WatchEnabling(QWidget* w, std::string name) {
@@ -33,9 +34,7 @@ void LoginTest::Start(int count, std::set<sim::Fault> faults) {
   CreateForms();
   formsCreated_ = true;
   ZOV->ComPort1->SetPort(Rx().PortName());
-  ZOV->ComPort1->OnAfterOpen = [this](QObject* port) {
-    portEvents.push_back("open " + static_cast<TCustomComPort*>(port)->Port());
-  };
+  QObject::connect(&Channel(), &TChannel::PortOpened, [this] { portEvents.push_back("open " + Channel().OpenedPort()); });
   // A new name is already in Port() when the old device closes.
   ZOV->ComPort1->OnBeforeClose = [this](QObject*) { portEvents.push_back("close"); };
   watcher.WatchEnabling(ZOV->Params, "Params");

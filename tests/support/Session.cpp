@@ -45,6 +45,7 @@ std::string LogInOn(const std::string& portName, const std::function<bool()>& is
   if (!WaitUntil([] { return RxText().Contains(login::kOperatorPrompt); })) return "no operator prompt";
   Channel().Send(login::OperatorCodeText(OperatorCode));
   if (!WaitUntil(isOnCommandLine)) return "no command prompt after the operator code";
+  Channel().LoggedIn();
   for (QWidget* b : {ZOV->Params, ZOV->Monitor, ZOV->Tim}) b->setEnabled(true);
   RxText().Clear();
   return "";
