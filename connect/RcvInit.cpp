@@ -11,6 +11,7 @@
 namespace {
 const char* const kInstruction = "Stiskněte tkačítko \"reset\" na sirénovém přijímači";
 const char* const kLoginFailed = "Při čtení parametrů došlo k chybě";
+const char* const kNotConfirmed = "Přihlášení se nezdařilo – stiskněte reset na přijímači znovu";
 }
 
 TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
@@ -53,6 +54,12 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
   Panel2->SetColor(kSilver);
   Panel2->SetCaption(QStringLiteral("Čekám na odpověď přijímače."));
 
+  // Below the memo, above Storno.
+  Cekani = new QLabel(this);
+  SetBounds(Cekani, 27, 204, 317, 14);
+  Cekani->setFont(SansFont(11));
+  Cekani->setAlignment(Qt::AlignCenter);
+
   Button1 = new QPushButton(QStringLiteral("Storno"), this);
   SetBounds(Button1, 120, 219, 129, 51);
   Button1->setFont(SansFont(15, true));
@@ -75,20 +82,33 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
 
 void TRcvInit::FormActivate() {
   RxText().Clear();
-  Timer1->start();
   Info->setText(QStringLiteral("Připojeno k portu ") + QString::fromStdString(Channel().Port().Port()));
+  StartPolling();
   Panel1->SetColor(kBlue);
   Panel1->SetCaption(QString::fromUtf8(kInstruction));
   SetActiveControl(Button1);
 }
 
-void TRcvInit::ShowLoginFailed() {
+void TRcvInit::StartPolling() {
+  waiting_.start();
+  ShowWaiting();
+  Timer1->start();
+}
+
+void TRcvInit::ShowWaiting() {
+  // The seconds tell the operator the dialog is alive and when the ten
+  // seconds after the reset are up.
+  Cekani->setText(QStringLiteral("Čekám %1 s").arg(waiting_.elapsed() / 1000));
+}
+
+void TRcvInit::ShowLoginFailed(const char* text) {
   Timer1->stop();
   Panel1->SetColor(kRed);
-  Panel1->SetCaption(QString::fromUtf8(kLoginFailed));
+  Panel1->SetCaption(QString::fromUtf8(text ? text : kLoginFailed));
 }
 
 void TRcvInit::Timer1Timer() {
+  ShowWaiting();
   login::TLoginLine line;
   line.Send = [](std::string_view text) { Channel().Send(text); };
   line.Sleep = [](int ms) { Channel().Sleep(ms); };
@@ -111,6 +131,13 @@ void TRcvInit::Timer1Timer() {
     case login::TLoginTick::NoOperatorPrompt:
       // The login failed: it says so and stays, Storno is the way out.
       ShowLoginFailed();
+      return;
+    case login::TLoginTick::NotConfirmed:
+      // The receiver took the code for nothing (reset again meanwhile, most
+      // likely): the operator is to reset it once more, and the polling
+      // waits for its prompt again. Storno is the way out.
+      ShowLoginFailed(kNotConfirmed);
+      StartPolling();
       return;
     case login::TLoginTick::LoggedIn:
       break;

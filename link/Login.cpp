@@ -19,10 +19,16 @@ TLoginTick LoginTick(const TLoginLine& line, std::uint8_t operatorCode) {
   // Without the operator prompt the receiver did not take the password;
   // a code sent now would be read as something else.
   if (!line.Received(kOperatorPrompt)) return TLoginTick::NoOperatorPrompt;
+  // Only what answers the code counts.
+  line.ClearReceived();
   line.Send(OperatorCodeText(operatorCode));
-  // What the receiver answers to the code is not looked at.
   line.Sleep(kOperatorCodeWaitMs);
-  return TLoginTick::LoggedIn;
+  if (line.Received(kCommandPrompt)) return TLoginTick::LoggedIn;
+  // A prompt that was slow, or lost in noise, comes again for a carriage
+  // return; a receiver reset meanwhile answers it with its password prompt.
+  line.Send(kWake);
+  line.Sleep(kWakeWaitMs);
+  return line.Received(kCommandPrompt) ? TLoginTick::LoggedIn : TLoginTick::NotConfirmed;
 }
 
 }  // namespace login

@@ -2,8 +2,13 @@
 // The login on the receiver's command line, as a terminal user would do it:
 // after a reset the receiver answers a space with its password prompt
 // ("...PASSWORD:"), takes the five letters of the password and then asks for
-// the operator ("OP:"), who is given as one raw byte. This file is the one
-// place these rules live; the reset dialog drives them from its login timer.
+// the operator ("OP:"), who is given as one raw byte; then it stands at its
+// command prompt "CMD>". Only that prompt, received after the operator code,
+// shows the login complete: a receiver reset again meanwhile took the code
+// for nothing. When the prompt has not come by the end of the code's wait, a
+// lone carriage return must bring it (every receiver shows its prompt for
+// one). This file is the one place these rules live; the reset dialog drives
+// them from its login timer.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +28,9 @@ inline constexpr std::string_view kOperatorPrompt = "OP:";
 inline constexpr int kPollIntervalMs = 500;
 inline constexpr int kPasswordWaitMs = 2000;                   // after the password, before looking for "OP:"
 inline constexpr int kOperatorCodeWaitMs = 2000;               // after the operator code
+inline constexpr std::string_view kCommandPrompt = "CMD>";     // the login has completed
+inline constexpr std::string_view kWake = "\r";                // brings the command prompt
+inline constexpr int kWakeWaitMs = 1000;                       // after the carriage return
 inline constexpr std::uint8_t kDefaultOperatorCode = 100;      // goes out as 0x64, the letter d
 
 // The codes the receiver takes: 1..254.
@@ -43,14 +51,17 @@ struct TLoginLine {
 
 enum class TLoginTick {
   Polling,           // no password prompt yet: the next tick sends the next space
-  LoggedIn,          // password and operator code sent
+  LoggedIn,          // password and operator code sent, and the command prompt came
   NoOperatorPrompt,  // the password went out but "OP:" never came: login failed
+  NotConfirmed,      // the operator code went out but no command prompt came: login failed
 };
 
 // One tick of the login timer: send a space; unless everything received
 // since the dialog opened contains the password prompt, that is all.
 // Otherwise stop polling, send the password, clear the receive text, wait,
-// and when "OP:" has come send the operator code and wait again.
+// and when "OP:" has come clear it again, send the operator code and wait
+// again. The command prompt received since then completes the login; without
+// it a carriage return goes out and the prompt must come within its wait.
 TLoginTick LoginTick(const TLoginLine& line, std::uint8_t operatorCode);
 
 }  // namespace login

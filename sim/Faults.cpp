@@ -29,6 +29,8 @@ constexpr FaultInfo kFaults[] = {
     {Fault::KeepsOldSet, "keeps-old-set", "answers a parameter frame with \"ZAPSÁNO\" but keeps its old set"},
     {Fault::ClockOff, "clock-off", "answers a clock write with \"OK\" but sets its clock an hour later than the "
                                    "fields say"},
+    {Fault::ResetInLogin, "reset-in-login", "resets itself right after it asks \"OP:\", as if its reset button were "
+                                            "pressed again during the login: the operator code goes unanswered"},
 };
 
 }  // namespace

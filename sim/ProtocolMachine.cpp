@@ -250,6 +250,10 @@ void ProtocolMachine::HandleByte(std::uint8_t b, Time at) {
           Note("password accepted");
           state_ = State::Operator;
           if (!Has(Fault::NoOp)) Reply("\r\nOP:", false);
+          if (Has(Fault::ResetInLogin)) {
+            state_ = State::AwaitSpace;
+            Note("reset pressed (during the login)");
+          }
         } else {
           Note("wrong password \"" + Printable(password_) + "\"");
           Reply(ToCp1250("\r\nCHYBNÉ HESLO\r\nPASSWORD:"), false);

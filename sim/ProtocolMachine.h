@@ -45,6 +45,7 @@ enum class Fault {
   Vanish,        // the line closes halfway through the next reply on the command line
   KeepsOldSet,   // answers a parameter frame as written but keeps its old set
   ClockOff,      // takes a clock write but sets itself an hour later than its fields
+  ResetInLogin,  // resets itself right after it asks "OP:": the operator code goes unanswered
 };
 
 const std::vector<Fault>& AllFaults();

@@ -220,6 +220,7 @@ TEST_F(LoginTest, PromptSplitOverTwoNotificationsIsFoundOnceBothAreIn) {
             },
             [&] { far.Say("RD:"); })
       .Then("the password", [&] { return passwordSent; }, [&] { far.Say("\r\nOP:"); })
+      .Then("the code", [&] { return far.Heard().ends_with("TREMOd"); }, [&] { far.Say("\r\nCMD>"); })
       .Then("the success message", [] { return ActiveModal() == Chyba; },
             [&] {
               success = Chyba->Panel->Caption() == QStringLiteral("Přijímač připojen v pořádku");
@@ -293,6 +294,49 @@ TEST_F(LoginTest, MissingOperatorPromptFailsTheLoginAndLeavesBothDialogsOpen) {
   EXPECT_EQ(seen.reopenedText, kInstruction);
   // Storno took the buttons off.
   EXPECT_TRUE(ReceiverButtons(false));
+}
+
+// The receiver is reset again after it asked for the operator: the code
+// goes unanswered, the carriage return brings no command prompt, and the
+// login has failed. The dialog says so, polls again, and logs in once the
+// receiver asks for the password again.
+TEST_F(LoginTest, AResetDuringTheLoginFailsItAndThePollingStartsAgain) {
+  Start(1, {sim::Fault::ResetInLogin});
+  watcher.WatchShown(Chyba);
+  std::string sent;
+  QObject::connect(&Channel(), &TChannel::Sent, [&](const std::string& b) { sent += b; });
+  struct {
+    QColor panel;
+    QString text;
+    bool polling = false, buttonsOff = false, noMessage = false;
+    std::string sentThen;
+  } seen;
+  Script s;
+  s.Then("the connection dialog", [] { return ActiveModal() == ComInit; }, [] { ComInit->Button2->click(); })
+      .Then("polling", [&] { return ActiveModal() == RcvInit && Spaces() >= 1; }, [&] { Rx().PressReset(); })
+      .Then("the failure", [] { return RcvInit->Panel1->Color() == QColor(255, 0, 0); },
+            [&] {
+              seen.panel = RcvInit->Panel1->Color();
+              seen.text = RcvInit->Panel1->Caption();
+              seen.polling = RcvInit->Timer1->isActive();
+              seen.buttonsOff = ReceiverButtons(false);
+              seen.noMessage = watcher.shown.count(Chyba) == 0;
+              seen.sentThen = sent.substr(sent.find('T'));
+              Rx().SetFault(sim::Fault::ResetInLogin, false);
+            })
+      .Then("the success message", [] { return ActiveModal() == Chyba; }, [] { Chyba->Button1->click(); });
+  ASSERT_TRUE(s.Run([] { ZOV->ComIni->click(); }, 30000));
+  EXPECT_EQ(seen.panel, QColor(255, 0, 0));
+  EXPECT_EQ(seen.text, QStringLiteral("Přihlášení se nezdařilo – stiskněte reset na přijímači znovu"));
+  EXPECT_TRUE(seen.polling);
+  EXPECT_TRUE(seen.buttonsOff);
+  EXPECT_TRUE(seen.noMessage);
+  EXPECT_EQ(seen.sentThen, "TREMOd\r");
+  // Polled again: the prompt its carriage return brought was found, and the
+  // second login went through.
+  EXPECT_TRUE(sent.ends_with("\r TREMOd")) << sent;
+  EXPECT_TRUE(ReceiverButtons(true));
+  EXPECT_EQ(Rx().OperatorCode(), 100);
 }
 
 TEST_F(LoginTest, StornoWhilePollingStopsAndASecondConnectReopensThePort) {

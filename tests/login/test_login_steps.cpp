@@ -15,6 +15,7 @@ struct FakeLine {
   std::string received;
   std::vector<std::string> steps;
   std::function<void()> duringSleep;
+  std::vector<std::string> answers;  // what the receiver says in each sleep, in turn
   bool failSend = false;
 
   login::TLoginLine Line() {
@@ -26,6 +27,10 @@ struct FakeLine {
     l.Sleep = [this](int ms) {
       steps.push_back("sleep " + std::to_string(ms));
       if (duringSleep) duringSleep();
+      if (!answers.empty()) {
+        received += answers.front();
+        answers.erase(answers.begin());
+      }
     };
     l.Received = [this](std::string_view t) { return received.find(t) != std::string::npos; };
     l.ClearReceived = [this] {
@@ -49,12 +54,37 @@ TEST(LoginTick, WithoutThePasswordPromptSendsOneSpaceAndNothingElse) {
   EXPECT_EQ(f.received, "noise PASSWO");  // kept for the next tick
 }
 
-TEST(LoginTick, PromptThenOperatorPromptSendsPasswordAndTheCodeAsOneByte) {
-  FakeLine f;
-  f.received = "\r\nPASSWORD:";
-  f.duringSleep = [&] { f.received += "\r\nOP:"; };
-  EXPECT_EQ(login::LoginTick(f.Line(), 100), login::TLoginTick::LoggedIn);
-  EXPECT_EQ(f.steps, (Steps{"send  ", "stop", "send TREMO", "clear", "sleep 2000", "send d", "sleep 2000"}));
+// After the code, only the command prompt that answers it completes the
+// login; a carriage return gives a slow receiver a second chance.
+TEST(LoginTick, TheOperatorCodeGoesOutAsOneByteAndOnlyThePromptAfterItCompletesTheLogin) {
+  const Steps code{"send  ", "stop", "send TREMO", "clear", "sleep 2000", "clear", "send d", "sleep 2000"};
+  const auto with = [&](Steps more) {
+    Steps all = code;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::string> answers;  // to the password, the code, the carriage return
+    login::TLoginTick result;
+    Steps steps;
+  } cases[] = {
+      {"prompt at once", {"\r\nOP:", "\r\nCMD>"}, login::TLoginTick::LoggedIn, code},
+      {"prompt after the carriage return", {"\r\nOP:", "", "\r\nCMD>"}, login::TLoginTick::LoggedIn,
+       with({"send \r", "sleep 1000"})},
+      {"reset meanwhile", {"\r\nOP:", "", "\r\nPASSWORD:"}, login::TLoginTick::NotConfirmed,
+       with({"send \r", "sleep 1000"})},
+      {"a prompt before the code", {"\r\nOP:CMD>", "", ""}, login::TLoginTick::NotConfirmed,
+       with({"send \r", "sleep 1000"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeLine f;
+    f.received = "\r\nPASSWORD:";
+    f.answers = c.answers;
+    EXPECT_EQ(login::LoginTick(f.Line(), 100), c.result);
+    EXPECT_EQ(f.steps, c.steps);
+  }
 }
 
 TEST(LoginTick, MissingOperatorPromptFailsWithoutSendingTheCodeOrWaitingAgain) {

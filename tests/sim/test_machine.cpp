@@ -293,7 +293,7 @@ TEST(FaultNames, RoundTripAndAreDocumented) {
   EXPECT_FALSE(sim::FaultFromName("").has_value());
 }
 
-TEST(MachineFaults, SilentListensAndNoOpSkipsTheOperatorPromptAndSplitCutsWord) {
+TEST(MachineFaults, SilentListensNoOpSkipsTheOperatorPromptResetInLoginLosesTheCodeAndSplitCutsWord) {
   Virtual silent({.faults = {Fault::Silent}});
   silent.m.PressReset();
   EXPECT_EQ(silent.Send(" TREMOd\re"), "");
@@ -309,6 +309,14 @@ TEST(MachineFaults, SilentListensAndNoOpSkipsTheOperatorPromptAndSplitCutsWord) 
   EXPECT_EQ(noOp.m.CurrentState(), State::Operator);
   EXPECT_EQ(noOp.Send("d"), kCmd);
   EXPECT_EQ(noOp.m.OperatorCode(), 100);
+
+  Virtual resetInLogin({.faults = {Fault::ResetInLogin}});
+  resetInLogin.m.PressReset();
+  resetInLogin.Send(" ");
+  EXPECT_EQ(resetInLogin.Send("TREMO"), "\r\nOP:");
+  EXPECT_EQ(resetInLogin.Send("d"), "");  // reset: not a space, so nothing
+  EXPECT_EQ(resetInLogin.m.OperatorCode(), -1);
+  EXPECT_EQ(resetInLogin.Send("\r"), "\r\nPASSWORD:");
 
   Virtual split({.faults = {Fault::Split}});
   split.m.PressReset();
