@@ -48,6 +48,15 @@ void WireConnection(bool servis) {
   // The connection dialog under the reset dialog closes with it.
   QObject::connect(RcvInit, &TRcvInit::LoggedIn, ComInit, &TComInit::Close);
   QObject::connect(RcvInit, &TRcvInit::LoginReported, ZOV, [] { ZOV->SetActiveControl(ZOV->Params); });
+  // A lost line leaves nothing to talk to: the receiver dialogs wait for
+  // the next login.
+  QObject::connect(&Channel(), &TChannel::PortFailed, ZOV, [] {
+    ZOV->Params->setEnabled(false);
+    ZOV->Tim->setEnabled(false);
+    ZOV->Monitor->setEnabled(false);
+  });
+  QObject::connect(&Channel(), &TChannel::LineChanged, ZOV, [] { ZOV->ShowLineState(); });
+  ZOV->ShowLineState();
   QObject::connect(RcvInit, &TRcvInit::ResetCancelled, ZOV, [] {
     ZOV->Params->setEnabled(false);
     ZOV->Tim->setEnabled(false);

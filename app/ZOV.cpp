@@ -35,7 +35,13 @@ QFrame* MakeSeparator(QWidget* parent, int left, int top, int width, int height)
 
 }  // namespace
 
-TZOV::TZOV(QWidget* parent) : TForm(466, 285, parent) {
+namespace {
+// The status line's row below the buttons.
+constexpr int kStatusTop = 285;
+constexpr int kStatusHeight = 26;
+}  // namespace
+
+TZOV::TZOV(QWidget* parent) : TForm(466, kStatusTop + kStatusHeight, parent) {
   setFont(SansFont(14));
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);
@@ -59,6 +65,15 @@ TZOV::TZOV(QWidget* parent) : TForm(466, 285, parent) {
   Monitor = MakeButton(this, "Monitor přijímače", 237, 183, 215, 27);
   Panel3 = MakeSeparator(this, 229, 221, 230, 3);
   Konec = MakeButton(this, "Ukončit program", 237, 237, 215, 33);
+  Stav = new TPanel(this);
+  SetBounds(Stav, 13, kStatusTop, 439, kStatusHeight - 6);
+  Stav->SetFlat(true);
+  Stav->SetColor(Qt::white);
+  Stav->setFont(SansFont(12));
+  Stav->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Stav->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Stav->setIndent(4);
+  Stav->setFocusPolicy(Qt::NoFocus);
   Params->setEnabled(false);
   Tim->setEnabled(false);
   Monitor->setEnabled(false);
@@ -117,10 +132,37 @@ void TZOV::FormCreate() {
   Panel2->SetCaption(QStringLiteral("Nastavení přijímače ZOV"));
 }
 
-void TZOV::ComIniClick() { ComInit->ShowModal(); }
+void TZOV::ComIniClick() {
+  ComInit->ShowModal();
+  // The port chosen, when it was not opened.
+  ShowLineState();
+}
 void TZOV::ParamsClick() { Parametry->ShowModal(); }
 void TZOV::TimClick() { SetTim->ShowModal(); }
 void TZOV::MonitorClick() { Mon->ShowModal(); }
 void TZOV::KonecClick() { Exit->ShowModal(); }
 
 void TZOV::ComPort1RxChar(QObject*, int Count) { Channel().Receive(Count); }
+
+void TZOV::ShowLineState() {
+  const TChannel& channel = Channel();
+  QString port;
+  if (channel.OpenedPort().empty()) {
+    port = QString::fromStdString(channel.Port().Port());
+  } else {
+    port = QString::fromStdString(channel.OpenedPort());
+    if (!channel.OpenedDevice().empty()) port += QStringLiteral(" (%1)").arg(QString::fromStdString(channel.OpenedDevice()));
+  }
+  QString state;
+  switch (channel.State()) {
+    case TLineState::NotConnected: state = QStringLiteral("nepřipojeno"); break;
+    case TLineState::LoggedIn: state = QStringLiteral("přihlášeno"); break;
+    case TLineState::Lost: state = QStringLiteral("spojení ztraceno – připojte znovu"); break;
+  }
+  QStringList parts{port};
+  if (const std::optional<int> serial = channel.ReceiverSerial()) parts << QStringLiteral("výrobní číslo %1").arg(*serial);
+  parts << state;
+  Stav->SetCaption(parts.join(QStringLiteral(" · ")));
+  // Red when the operator is to act.
+  Stav->SetFontColor(channel.State() == TLineState::Lost ? kRed : Qt::black);
+}

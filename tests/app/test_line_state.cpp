@@ -35,17 +35,24 @@ struct ErrorBoxes {
 
 bool ReadOutDone(TForm* f) { return ActiveModal() == f && f->Running(); }
 
+bool ReceiverButtons() { return ZOV->Params->isEnabled() && ZOV->Tim->isEnabled() && ZOV->Monitor->isEnabled(); }
+
 }  // namespace
 
+// The main window's status line and receiver buttons follow it too.
 TEST_F(LineState, AFailureOutsideAWaitEndsTheNextExchangeAndANewOpeningStartsClean) {
   StartLoggedIn();
   EXPECT_EQ(Channel().State(), TLineState::LoggedIn);
-  EXPECT_EQ(Channel().OpenedPort(), Rx().PortName());
-  EXPECT_EQ(Channel().OpenedDevice(), Rx().DevicePath());
+  const QString port = QString::fromStdString(Rx().PortName() + " (" + Rx().DevicePath() + ")");
+  EXPECT_EQ(ZOV->Stav->Caption(), port + QStringLiteral(" · přihlášeno"));
+  Channel().SetReceiverSerial(4660);
+  EXPECT_EQ(ZOV->Stav->Caption(), port + QStringLiteral(" · výrobní číslo 4660 · přihlášeno"));
   ErrorBoxes boxes;
   // Lost while nothing waits: the event thread reports it, once.
   Rx().Vanish();
   ASSERT_TRUE(WaitUntil([&] { return Channel().State() == TLineState::Lost && boxes.count == 1; }));
+  EXPECT_EQ(ZOV->Stav->Caption(), port + QStringLiteral(" · výrobní číslo 4660 · spojení ztraceno – připojte znovu"));
+  EXPECT_FALSE(ZOV->Params->isEnabled() || ZOV->Tim->isEnabled() || ZOV->Monitor->isEnabled());
   std::vector<std::string> sent;
   const auto watch = QObject::connect(&Channel(), &TChannel::Sent, [&](const std::string& b) { sent.push_back(b); });
   for (int i = 0; i < 2; ++i) {
@@ -66,6 +73,9 @@ TEST_F(LineState, AFailureOutsideAWaitEndsTheNextExchangeAndANewOpeningStartsCle
   other.Start();
   ASSERT_EQ(LogInOn(other), "");
   EXPECT_EQ(Channel().State(), TLineState::LoggedIn);
+  EXPECT_EQ(ZOV->Stav->Caption(), QString::fromStdString(other.PortName() + " (" + other.DevicePath() + ")") +
+                                      QStringLiteral(" · přihlášeno"));
+  EXPECT_TRUE(ReceiverButtons());
   RxText().Clear();
   EXPECT_NO_THROW(SendAndWait("\r", 300));
   EXPECT_TRUE(RxText().Contains("CMD>"));

@@ -35,7 +35,8 @@ using MainWindow = WithForms;
 
 TEST_F(MainWindow, StartsWithOnlyConnectAndExitEnabledAndFocusOnConnect) {
   EXPECT_EQ(ZOV->Caption(), QStringLiteral("ZOV Q5r (v.4.03)"));
-  EXPECT_EQ(ZOV->size(), QSize(466, 285));
+  EXPECT_EQ(ZOV->size(), QSize(466, 311));
+  EXPECT_EQ(ZOV->Stav->Caption(), QStringLiteral("COM1 · nepřipojeno"));
   EXPECT_EQ(ZOV->palette().color(QPalette::Window), QColor(Qt::white));
   EXPECT_EQ(ZOV->Panel2->Caption(), QStringLiteral("Nastavení přijímače ZOV"));
   EXPECT_EQ(ZOV->Panel2->Color(), QColor(0, 0, 255));
