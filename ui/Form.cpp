@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -72,6 +73,16 @@ void TForm::closeEvent(QCloseEvent* event) {
     return;
   }
   QDialog::closeEvent(event);
+}
+
+void TForm::keyPressEvent(QKeyEvent* event) {
+  // A focused button has taken its Enter already; anything else that lets
+  // it through is no button.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TForm::CentreOnScreen() {

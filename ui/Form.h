@@ -10,6 +10,10 @@
 // Close() only records the request: it takes effect when control is back in
 // this window's own loop, so a handler that closes its dialog keeps it on
 // screen until the handler has finished.
+//
+// Enter presses a button only when that button has the focus: in a field it
+// does nothing (Qt would press the dialog's default button, whichever one
+// that has become).
 #include <QDialog>
 #include <QString>
 
@@ -40,6 +44,7 @@ class TForm : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   // Escape does not close a dialog: only its buttons do.
   void reject() override {}
 
