@@ -31,6 +31,9 @@ QFont MonoFont(int pixelSize, bool bold) {
 }
 
 TPanel::TPanel(QWidget* parent) : QLabel(parent) {
+  // A caption is text as it stands: a file's name or a receiver's reply
+  // that looks like markup is shown, never interpreted.
+  setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignCenter);
   setWordWrap(true);
   setAutoFillBackground(true);

@@ -22,8 +22,8 @@
 QFont SansFont(int pixelSize, bool bold = false);
 QFont MonoFont(int pixelSize, bool bold = false);
 
-// A panel: a rectangle with a caption centred in it, a background colour
-// and a text colour. Bevelled (raised) unless made flat.
+// A panel: a rectangle with a caption centred in it (plain text, whatever
+// it holds), a background colour and a text colour. Bevelled (raised) unless made flat.
 class TPanel : public QLabel {
  public:
   explicit TPanel(QWidget* parent = nullptr);

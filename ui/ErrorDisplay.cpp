@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "serial/ComPort.h"
+#include "ui/Form.h"
 
 namespace {
 const char* const kErrorBoxTitle = "ZOV Q5r";
@@ -79,8 +80,8 @@ void ShowErrorBox(std::exception_ptr error) {
     std::fprintf(stderr, "zov-q5r: %s\n", text.toLocal8Bit().constData());
     return;
   }
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorBoxTitle), text, QMessageBox::Ok,
-                  QApplication::activeWindow());
+  // Above the dialog that was running, not above a window under it.
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorBoxTitle), text, QMessageBox::Ok, WindowOnTop());
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

@@ -1,14 +1,26 @@
 #include "ui/Form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QWindow>
 #include <stdexcept>
 
 #include "ui/ErrorDisplay.h"
+
+namespace {
+TForm* mainWindow = nullptr;  // the window Run() is running
+}  // namespace
+
+QWidget* WindowOnTop() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  return mainWindow;
+}
 
 TForm::TForm(int clientWidth, int clientHeight, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -19,6 +31,7 @@ TForm::TForm(int clientWidth, int clientHeight, QWidget* parent)
 }
 
 TForm::~TForm() {
+  if (mainWindow == this) mainWindow = nullptr;
   // Destroyed while its loop still runs (only at the end of the program):
   // let that loop return.
   if (loop_) loop_->exit();
@@ -29,11 +42,23 @@ int TForm::ShowModal() {
   return 0;
 }
 
-void TForm::Run() { Execute(false); }
+void TForm::Run() {
+  mainWindow = this;
+  Execute(false);
+}
 
 void TForm::Execute(bool modal) {
   if (loop_ || isVisible()) throw std::logic_error("Cannot make a visible window modal");
   setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+  if (modal) {
+    // Above the window that opens it, whatever the window manager does
+    // with that one (an error box raising it, say): the modal dialog on top,
+    // or the main window.
+    QWidget* opener = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : mainWindow;
+    winId();  // the native window, to belong to the opener's
+    if (opener && opener != this && windowHandle() && opener->window()->windowHandle())
+      windowHandle()->setTransientParent(opener->window()->windowHandle());
+  }
   CentreOnScreen();
   show();
   CentreOnScreen();  // again, now that the frame is known

@@ -14,6 +14,9 @@
 // Enter presses a button only when that button has the focus: in a field it
 // does nothing (Qt would press the dialog's default button, whichever one
 // that has become).
+//
+// A dialog stays above the window that opened it: shown, it belongs to the
+// window on top (WindowOnTop), so no window manager puts that one over it.
 #include <QDialog>
 #include <QString>
 
@@ -56,3 +59,8 @@ class TForm : public QDialog {
   QEventLoop* loop_ = nullptr;
   int creationIndex_;
 };
+
+// The window a dialog or message box shown now belongs above: the modal
+// window on top, else the active window, else the main window (the window
+// that runs the program's loop); null when there is none.
+QWidget* WindowOnTop();

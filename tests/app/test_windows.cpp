@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include <pty.h>
 #include <termios.h>
@@ -190,6 +191,37 @@ TEST_F(Windows, AreFixedInSizeWithoutCaptionButtonsAndCentredWhenShown) {
     f == ZOV ? f->Run() : (void)f->ShowModal();
     EXPECT_LE((centre - screen.center()).manhattanLength(), 2) << f->Caption().toStdString();
   }
+}
+
+// Every dialog and message box belongs to the window it was opened from, so
+// no window manager raises that window over it: the parameters dialog to
+// the main window, the error box its read-out brings (no port is open) and
+// the message dialog to the parameters dialog.
+TEST_F(Windows, DialogsAndBoxesStayAboveTheWindowThatOpenedThem) {
+  const auto transientParent = [](QWidget* w) { return w->windowHandle() ? w->windowHandle()->transientParent() : nullptr; };
+  QWindow *dialogsOwner = nullptr, *chybasOwner = nullptr;
+  QWidget* boxesParent = nullptr;
+  Script s;
+  s.Then("the main window", [] { return ZOV->isVisible(); }, [] { ZOV->Params->setEnabled(true); ZOV->Params->click(); })
+      .Then("the error box", [] { return qobject_cast<QMessageBox*>(ActiveModal()) != nullptr; },
+            [&] {
+              boxesParent = ActiveModal()->parentWidget();
+              dialogsOwner = transientParent(Parametry);
+              PressMessageBoxOk();
+            })
+      .Then("the dialog", [] { return ActiveModal() == Parametry && Parametry->Running(); },
+            [] { Chyba->ShowText(QStringLiteral("Zpráva")); })
+      .Then("the message", [] { return ActiveModal() == Chyba; },
+            [&] {
+              chybasOwner = transientParent(Chyba);
+              Chyba->Button1->click();
+            })
+      .Then("the dialog again", [] { return ActiveModal() == Parametry; }, [] { Parametry->Button2->click(); })
+      .Then("closed", [] { return !ActiveModal(); }, [] { ZOV->Close(); });
+  ASSERT_TRUE(s.Run([] { ZOV->Run(); }));
+  EXPECT_EQ(dialogsOwner, ZOV->windowHandle());
+  EXPECT_EQ(boxesParent, Parametry);
+  EXPECT_EQ(chybasOwner, Parametry->windowHandle());
 }
 
 TEST_F(Windows, IgnoreTheWindowManagersCloseAndEscape) {
