@@ -27,8 +27,13 @@ TEST(ClockVerify, TheReadingMustBeTheWrittenTimeMovedOnByTheElapsedTimeWithin2s)
        {"6", "31.12.2030", "23:59:59"}, {"0", "01.01.2031", "00:00:01"}, 1500, true},
       {"over midnight with the old day of week",
        {"6", "31.12.2030", "23:59:59"}, {"6", "01.01.2031", "00:00:01"}, 1500, false},
-      {"a day past the month's end counts on, as a calendar does",
-       {"1", "31.02.2030", "12:00:00"}, {"1", "03.03.2030", "12:00:01"}, 1500, true},
+      // A date that does not exist is no clock, on either side: the
+      // receiver would roll 31.02. on to 03.03.
+      {"an impossible date written",
+       {"1", "31.02.2030", "12:00:00"}, {"1", "03.03.2030", "12:00:01"}, 1500, false},
+      {"an impossible date read back",
+       {"1", "03.03.2030", "12:00:00"}, {"1", "31.02.2030", "12:00:01"}, 1500, false},
+      {"a leap day", {"4", "29.02.2024", "12:00:00"}, {"4", "29.02.2024", "12:00:01"}, 1500, true},
       {"2100 goes out as 00 and comes back as 2000",
        {"5", "01.01.2100", "12:00:00"}, {"5", "01.01.2000", "12:00:01"}, 1500, false},
       {"a reading that is no clock", w, {"", "..20", "::"}, 1500, false},
@@ -59,5 +64,34 @@ TEST(PcClockWrite, EveryFieldIsOfTheSecondTheSecondsFieldArrivesIn) {
     EXPECT_EQ(w.Fields, c.fields) << c.now.toString(Qt::ISODateWithMs).toStdString();
     EXPECT_EQ(w.At.toMSecsSinceEpoch(), c.now.toMSecsSinceEpoch() + 3000 + c.holdMs);
     EXPECT_EQ(w.At.time().msec(), 0);
+  }
+}
+
+// "Nastavit podle PC" takes the checks the fields take: a computer's date
+// outside 2000..2099 is refused, naming it, and nothing is to go out.
+TEST(PcClockWrite, AComputersDateOutside2000To2099IsRefusedNamingIt) {
+  struct Case {
+    QDateTime now;
+    TClockReading shown;
+    const char* refusal;  // nullptr: may go out
+  };
+  const char* const k1970 =
+      "Počítač má datum 01.01.1970 (mimo roky 2000 až 2099). Hodiny přijímače nebyly zapsány; nejdřív opravte "
+      "datum a čas počítače.";
+  const Case cases[] = {
+      // A flat CMOS battery: would go out as year "70".
+      {QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1)), {"4", "01.01.1970", "00:00:04"}, k1970},
+      {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 56, 500)), {"6", "01.01.2000", "00:00:00"}, nullptr},
+      {QDateTime(QDate(2099, 12, 31), QTime(23, 59, 50)), {"4", "31.12.2099", "23:59:53"}, nullptr},
+      {QDateTime(QDate(2099, 12, 31), QTime(23, 59, 57)), {"5", "01.01.2100", "00:00:00"},
+       "Počítač má datum 01.01.2100 (mimo roky 2000 až 2099). Hodiny přijímače nebyly zapsány; nejdřív opravte "
+       "datum a čas počítače."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.now.toString(Qt::ISODateWithMs).toStdString());
+    const TPcClockWrite w = PlanPcClockWrite(c.now, 3000);
+    EXPECT_EQ(w.Shown, c.shown);
+    const std::optional<std::string> refusal = PcClockRefusal(w);
+    EXPECT_EQ(refusal.value_or("-"), c.refusal ? c.refusal : "-");
   }
 }
