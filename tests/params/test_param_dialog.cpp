@@ -194,6 +194,7 @@ const VerifyCase kVerifyCases[] = {
     {"reads_back_the_prompt_and_no_set", {}, false, "\r\nCMD>",
      QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nOdpověď přijímače je poškozená"), "neověřeno"},
 };
+void PrintTo(const VerifyCase& c, std::ostream* os) { *os << c.what; }
 class ParamVerified : public ParamDialog, public ::testing::WithParamInterface<VerifyCase> {};
 INSTANTIATE_TEST_SUITE_P(Receiver, ParamVerified, ::testing::ValuesIn(kVerifyCases),
                          [](const auto& info) { return std::string(info.param.what); });
