@@ -66,32 +66,3 @@ TEST(PcClockWrite, EveryFieldIsOfTheSecondTheSecondsFieldArrivesIn) {
     EXPECT_EQ(w.At.time().msec(), 0);
   }
 }
-
-// "Nastavit podle PC" takes the checks the fields take: a computer's date
-// outside 2000..2099 is refused, naming it, and nothing is to go out.
-TEST(PcClockWrite, AComputersDateOutside2000To2099IsRefusedNamingIt) {
-  struct Case {
-    QDateTime now;
-    TClockReading shown;
-    const char* refusal;  // nullptr: may go out
-  };
-  const char* const k1970 =
-      "Počítač má datum 01.01.1970 (mimo roky 2000 až 2099). Hodiny přijímače nebyly zapsány; nejdřív opravte "
-      "datum a čas počítače.";
-  const Case cases[] = {
-      // A flat CMOS battery: would go out as year "70".
-      {QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1)), {"4", "01.01.1970", "00:00:04"}, k1970},
-      {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 56, 500)), {"6", "01.01.2000", "00:00:00"}, nullptr},
-      {QDateTime(QDate(2099, 12, 31), QTime(23, 59, 50)), {"4", "31.12.2099", "23:59:53"}, nullptr},
-      {QDateTime(QDate(2099, 12, 31), QTime(23, 59, 57)), {"5", "01.01.2100", "00:00:00"},
-       "Počítač má datum 01.01.2100 (mimo roky 2000 až 2099). Hodiny přijímače nebyly zapsány; nejdřív opravte "
-       "datum a čas počítače."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.now.toString(Qt::ISODateWithMs).toStdString());
-    const TPcClockWrite w = PlanPcClockWrite(c.now, 3000);
-    EXPECT_EQ(w.Shown, c.shown);
-    const std::optional<std::string> refusal = PcClockRefusal(w);
-    EXPECT_EQ(refusal.value_or("-"), c.refusal ? c.refusal : "-");
-  }
-}
