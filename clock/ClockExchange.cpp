@@ -25,18 +25,19 @@ std::optional<TClockRead> ReadClock() {
   return TClockRead{CutClockReply(RxText().Line(0)), asked};
 }
 
-std::optional<TSteadyTime> WriteClock(const std::function<std::vector<std::string>()>& fields) {
-  if (!Prompted()) return std::nullopt;
-  const std::vector<std::string> values = fields();
+TClockWrite WriteClock(const std::function<std::optional<std::vector<std::string>>()>& fields) {
+  if (!Prompted()) return {TClockWriteEnd::NoPrompt, {}};
+  const std::optional<std::vector<std::string>> values = fields();
+  if (!values) return {TClockWriteEnd::Withheld, {}};
   RxText().Clear();
   Channel().Send("s");
   TSteadyTime secondsSent{};
-  for (const std::string& field : values) {
+  for (const std::string& field : *values) {
     Channel().Send(field);
     secondsSent = std::chrono::steady_clock::now();
     Channel().Sleep(kFieldWaitMs);
   }
-  return secondsSent;
+  return {TClockWriteEnd::Written, secondsSent};
 }
 
 }  // namespace clock_exchange

@@ -35,10 +35,21 @@ struct TClockRead {
 // nothing when the prompt did not come (nothing more was sent then).
 std::optional<TClockRead> ReadClock();
 
-// The carriage return and the prompt; without it nothing more goes out and
-// the result is empty. Otherwise fields() runs (it may wait, and gives the
-// seven fields), then "s" and at once the fields, each followed by its wait.
-// Returns when the seconds field had gone out.
-std::optional<TSteadyTime> WriteClock(const std::function<std::vector<std::string>()>& fields);
+// How a clock write went.
+enum class TClockWriteEnd {
+  NoPrompt,  // the carriage return brought no prompt; nothing more went out
+  Withheld,  // fields() gave nothing; nothing more went out
+  Written,   // "s" and the seven fields went out
+};
+struct TClockWrite {
+  TClockWriteEnd End = TClockWriteEnd::NoPrompt;
+  TSteadyTime SecondsSent{};  // Written: when the seconds field had gone out
+};
+
+// The carriage return and the prompt; without it nothing more goes out.
+// Otherwise fields() runs (it may wait, and gives the seven fields, or
+// nothing to send nothing more), then "s" and at once the fields, each
+// followed by its wait. Returns when the seconds field had gone out.
+TClockWrite WriteClock(const std::function<std::optional<std::vector<std::string>>()>& fields);
 
 }  // namespace clock_exchange

@@ -39,17 +39,13 @@ struct TMoment {
 
 std::optional<TMoment> Moment(const TClockReading& r) {
   try {
+    if (r.Dat.size() != 10 || r.Tim.size() != 8 || !ClockInRange(r)) return std::nullopt;
     const int dow = StrToInt(r.Dvt);
     const int day = StrToInt(Copy(r.Dat, 1, 2)), month = StrToInt(Copy(r.Dat, 4, 2)),
               year = StrToInt(Copy(r.Dat, 7, 4));
     const int h = StrToInt(Copy(r.Tim, 1, 2)), m = StrToInt(Copy(r.Tim, 4, 2)), sec = StrToInt(Copy(r.Tim, 7, 2));
-    if (r.Dat.size() != 10 || r.Tim.size() != 8 || dow < 0 || dow > 6 || month < 1 || month > 12 || day < 1 ||
-        day > 31 || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59)
-      return std::nullopt;
     using namespace std::chrono;
-    // A day past the end of the month runs on into the next one.
-    const sys_days date = sys_days(year_month_day(std::chrono::year(year), std::chrono::month(month), 1d)) +
-                          days(day - 1);
+    const sys_days date{year_month_day(std::chrono::year(year), std::chrono::month(month), std::chrono::day(day))};
     const long long d = date.time_since_epoch().count();
     return TMoment{dow, d, d * 86400 + h * 3600 + m * 60 + sec};
   } catch (const EConvertError&) {
@@ -91,7 +87,20 @@ bool DayOfWeekInRange(std::string_view dvt) {
 }
 
 bool DateInRange(std::string_view dat) {
-  return PartsInRange(dat, {{1, 2, 1, 31}, {4, 2, 1, 12}, {7, 4, 2000, 2100}});
+  if (!PartsInRange(dat, {{1, 2, 1, 31}, {4, 2, 1, 12}, {7, 4, kFirstYear, kLastYear}})) return false;
+  // Every part is a number in its range by now.
+  using namespace std::chrono;
+  const year_month_day date(std::chrono::year(StrToInt(Copy(dat, 7, 4))),
+                            std::chrono::month(static_cast<unsigned>(StrToInt(Copy(dat, 4, 2)))),
+                            std::chrono::day(static_cast<unsigned>(StrToInt(Copy(dat, 1, 2)))));
+  return date.ok();
 }
 
 bool TimeInRange(std::string_view tim) { return PartsInRange(tim, {{1, 2, 0, 23}, {4, 2, 0, 59}, {7, 2, 0, 59}}); }
+
+bool ClockInRange(const TClockReading& clock) {
+  // Each check converts its parts first; the first that is no number throws.
+  const bool dow = DayOfWeekInRange(clock.Dvt);
+  const bool date = DateInRange(clock.Dat);
+  return TimeInRange(clock.Tim) && dow && date;
+}

@@ -31,19 +31,25 @@ std::vector<std::string> ClockWriteFields(std::string_view dvt, std::string_view
 // a part that is not an integer throws EConvertError (the first such part);
 // otherwise the result tells whether every part lies in its range.
 //   day of week: the whole text, 0..6
-//   date: day (places 1-2) 1..31, month (4-5) 1..12, year (7-10) 2000..2100;
-//         the day is not compared with the length of the month
+//   date: day (places 1-2) 1..31 and no later than the month's last day
+//         (leap years counted), month (4-5) 1..12, year (7-10) 2000..2099
 //   time: hours (1-2) 0..23, minutes (4-5) 0..59, seconds (7-8) 0..59
+// The receiver keeps the year as two digits and reads them back as 20yy, so
+// 2100 could never be verified; and a date that does not exist (31.02.) it
+// would roll on into the next month.
+inline constexpr int kFirstYear = 2000;
+inline constexpr int kLastYear = 2099;
 bool DayOfWeekInRange(std::string_view dvt);
 bool DateInRange(std::string_view dat);
 bool TimeInRange(std::string_view tim);
+// All three fields, as a write checks them before anything goes out.
+bool ClockInRange(const TClockReading& clock);
 
 // Whether the receiver's clock holds what was written: its reading has the
 // day of week the written one has come to by then, and lies within 2 s of the
 // written time plus elapsedMs, the time from the seconds field going out to
 // the receiver being asked. The written fields are the dialog's
-// ("3", "05.03.2031", "08:07:06"); a day past the month's end counts on into
-// the next month, as a calendar does. A reading that is no clock at all does
-// not hold.
+// ("3", "05.03.2031", "08:07:06"). Either side that ClockInRange refuses (no
+// clock at all, a date that does not exist) does not hold.
 inline constexpr long long kClockToleranceMs = 2000;
 bool ClockHolds(const TClockReading& written, const TClockReading& read, long long elapsedMs);

@@ -54,5 +54,14 @@ TPcClockWrite PlanPcClockWrite(const QDateTime& now, int secondsFieldAfterMs) {
   const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')).toStdString(); };
   w.Fields = {std::to_string(d.dayOfWeek() % 7), two(d.day()),    two(d.month()), two(d.year() % 100),
               two(t.hour()),                    two(t.minute()), two(t.second())};
+  const std::vector<std::string>& f = w.Fields;
+  w.Shown = {f[0], f[1] + "." + f[2] + "." + std::to_string(d.year()), f[4] + ":" + f[5] + ":" + f[6]};
   return w;
+}
+
+std::optional<std::string> PcClockRefusal(const TPcClockWrite& plan) {
+  if (ClockInRange(plan.Shown)) return std::nullopt;
+  return "Počítač má datum " + plan.At.date().toString(QStringLiteral("dd.MM.yyyy")).toStdString() + " (mimo roky " +
+         std::to_string(kFirstYear) + " až " + std::to_string(kLastYear) +
+         "). Hodiny přijímače nebyly zapsány; nejdřív opravte datum a čas počítače.";
 }

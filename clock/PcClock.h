@@ -7,8 +7,11 @@
 #include <QLocale>
 #include <QString>
 #include <QTime>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "clock/ClockRules.h"
 
 struct TPcClockTexts {
   QString Dow;
@@ -35,8 +38,16 @@ struct TPcClockWrite {
   int HoldMs = 0;                   // the wait before "s", 0..999
   QDateTime At;                     // the moment the fields carry, a whole second
   std::vector<std::string> Fields;  // day of week (Sunday 0, one digit), then dd mm yy hh mm ss
+  TClockReading Shown;              // the same as the dialog's fields show it ("3", "09.12.2026", ...)
 };
 // now: the computer's clock when "s" could go out; secondsFieldAfterMs: how
 // long after "s" the seconds field goes out. At is the first whole second
 // that the seconds field can reach.
 TPcClockWrite PlanPcClockWrite(const QDateTime& now, int secondsFieldAfterMs);
+
+// The computer's clock passes the checks a write from the fields passes
+// (ClockInRange); a computer whose clock stands in 1970 (a flat CMOS battery)
+// or past 2099 would give the receiver a year it cannot hold. Nothing when
+// the plan may go out, otherwise the message for the operator, naming the
+// computer's date.
+std::optional<std::string> PcClockRefusal(const TPcClockWrite& plan);

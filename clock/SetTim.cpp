@@ -193,35 +193,54 @@ void TSetTim::Button2Click() {
 }
 
 void TSetTim::Button3Click() {
+  // The computer's clock passes the checks the fields pass, before anything
+  // goes out.
+  if (const std::optional<std::string> refusal =
+          PcClockRefusal(PlanPcClockWrite(clock_(), clock_exchange::kSecondsFieldAfterMs))) {
+    MessageDialog().ShowText(QString::fromStdString(*refusal));
+    return;
+  }
   TClockReading written;
-  Write(written, [&] {
+  std::optional<std::string> withheld;
+  const bool sent = Write(written, [&]() -> std::optional<std::vector<std::string>> {
     // Held back until the seconds field will go out just after the second
-    // it carries; every field is of that moment.
+    // it carries; every field is of that moment, which is checked again: the
+    // computer's clock may have been set or turned past 2099 meanwhile.
     const TPcClockWrite plan = PlanPcClockWrite(clock_(), clock_exchange::kSecondsFieldAfterMs);
+    if ((withheld = PcClockRefusal(plan))) return std::nullopt;
     Channel().Sleep(plan.HoldMs);
-    const std::vector<std::string>& f = plan.Fields;
-    written = {f[0], f[1] + "." + f[2] + ".20" + f[3], f[4] + ":" + f[5] + ":" + f[6]};
+    written = plan.Shown;
     ShowFields(written);
     return plan.Fields;
   });
+  if (!sent && withheld) MessageDialog().ShowText(QString::fromStdString(*withheld));
 }
 
-void TSetTim::Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields) {
+bool TSetTim::Write(TClockReading& written,
+                    const std::function<std::optional<std::vector<std::string>>()>& fields) {
   SetWriteEnabled(false);
   ShowStatus(kBlue, kWhite, QString::fromUtf8(kWriting));
   using writelog::TOutcome;
-  std::optional<clock_exchange::TSteadyTime> secondsSent;
+  using clock_exchange::TClockWriteEnd;
+  clock_exchange::TClockWrite write;
   try {
-    secondsSent = clock_exchange::WriteClock(fields);
+    write = clock_exchange::WriteClock(fields);
   } catch (...) {
     EndWrite(written, TOutcome::Stopped);
     throw;
   }
-  if (!secondsSent) {
+  if (write.End == TClockWriteEnd::Withheld) {
+    // Nothing but the carriage return went out: no write, the dialog as it
+    // was before.
+    Read->hide();
+    SetWriteEnabled(true);
+    return false;
+  }
+  if (write.End == TClockWriteEnd::NoPrompt) {
     // Nothing has gone out after the carriage return; say so instead of
     // leaving the write in progress on screen.
     EndWrite(written, TOutcome::Stopped);
-    return;
+    return false;
   }
   // Written is not yet taken: the receiver's clock is read back.
   std::optional<clock_exchange::TClockRead> read;
@@ -233,16 +252,17 @@ void TSetTim::Write(TClockReading& written, const std::function<std::vector<std:
   }
   if (!read) {
     EndWrite(written, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
-    return;
+    return true;
   }
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - *secondsSent);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - write.SecondsSent);
   if (!ClockHolds(written, read->Reading, elapsed.count())) {
     EndWrite(written, TOutcome::NotVerified, QStringLiteral("Přijímač ukazuje: ") + ClockText(read->Reading));
-    return;
+    return true;
   }
   RecordWrite(written, TOutcome::Verified);
   MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
+  return true;
 }
 
 void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome) {

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ class TSetTim : public TForm {
   void Button2Click();  // "Zapsat"
   // "Nastavit podle PC": the computer's date and time for the moment the
   // seconds field goes out ("s" held back up to a second for it), shown in
-  // the fields, written and read back.
+  // the fields, written and read back. A computer's date that the fields
+  // would refuse (a year outside 2000..2099) is named in the message dialog
+  // instead, and nothing is sent.
   void Button3Click();
   // The computer's clock into DOW, PCD and PCT, then on to the next second.
   void Timer1Timer();
@@ -72,8 +75,10 @@ class TSetTim : public TForm {
   void SetWriteEnabled(bool enabled);
   void ShowFields(const TClockReading& reading);
   // The write and its read-back; fields() gives the seven fields and fills
-  // written as the dialog's fields show it.
-  void Write(TClockReading& written, const std::function<std::vector<std::string>()>& fields);
+  // written as the dialog's fields show it, or gives nothing to withhold the
+  // write (the dialog is then as before it, and the result false). False
+  // too when the write stopped before "s".
+  bool Write(TClockReading& written, const std::function<std::optional<std::vector<std::string>>()>& fields);
   // A write that ended short of a verified one: the red failure text
   // ("Chyba zápisu hodin přijímače" when it stopped, "Zápis hodin se
   // nepodařilo ověřit" and why when the read-back did not hold it), and its

@@ -29,7 +29,8 @@ TScan Scan(std::string_view text) {
   if (i < n && text[i] == '$') {
     s.hex = true;
     ++i;
-  } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+  } else if (i + 1 < n && text[i] == '0' && text[i + 1] == 'x') {
+    // Only a lower-case x after the 0: "0X1F" is a 0 and then no number.
     s.hex = true;
     i += 2;
   } else if (i < n && (text[i] == 'x' || text[i] == 'X')) {

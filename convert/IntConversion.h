@@ -1,7 +1,8 @@
 #pragma once
 // The one integer conversion of the program, in two forms over the same
 // grammar: optional leading blanks (space or tab), an optional sign, then
-// decimal digits, or hexadecimal ones after "$", "x", "X" or "0x".
+// decimal digits, or hexadecimal ones after "$", "x", "X" or "0x" (not
+// "0X").
 //
 // - StrToInt, for operator input: the whole text must fit the grammar, with
 //   at least one digit, and the value must fit in 32 bits (a hexadecimal

@@ -6,12 +6,23 @@
 
 namespace params {
 
-std::optional<TReadOut> ReadParams() {
+namespace {
+
+// Clears the receive text, sends "e" and waits: the reply, or nothing when
+// it holds no prompt.
+std::optional<std::string> AskForSet() {
   RxText().Clear();
   SendAndWait(kReadCommand, kReadWaitMs);
   if (!RxText().Contains(kPrompt)) return std::nullopt;
-  const std::string& reply = RxText().Text();
-  return TReadOut{ParseReply(reply), IsWellFormedReply(reply)};
+  return RxText().Text();
+}
+
+}  // namespace
+
+std::optional<TReadOut> ReadParams() {
+  const std::optional<std::string> reply = AskForSet();
+  if (!reply) return std::nullopt;
+  return TReadOut{ParseReply(*reply), IsWellFormedReply(*reply)};
 }
 
 bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& onByte) {
@@ -32,10 +43,9 @@ bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& 
   return true;
 }
 
-std::optional<std::vector<TDifference>> VerifyParams(const TParamImage& written) {
-  const std::optional<TReadOut> held = ReadParams();
-  if (!held) return std::nullopt;
-  return WriteDifferences(written, held->Image);
+TVerification VerifyParams(const TParamImage& written) {
+  const std::optional<std::string> reply = AskForSet();
+  return VerifyReadBack(written, reply ? std::optional<std::string_view>(*reply) : std::nullopt);
 }
 
 }  // namespace params

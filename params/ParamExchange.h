@@ -39,9 +39,8 @@ std::optional<TReadOut> ReadParams();
 // onByte(i) runs before byte i goes out.
 bool WriteParams(const TParamImage& image, const std::function<void(int byte)>& onByte);
 
-// After a write: reads the set back as the read-out does. The fields whose
-// values the receiver does not hold as written (empty when it holds them
-// all), or nothing when the receiver did not answer with its prompt.
-std::optional<std::vector<TDifference>> VerifyParams(const TParamImage& written);
+// After a write: reads the set back as the read-out does, and tells whether
+// the receiver holds what was written (VerifyReadBack).
+TVerification VerifyParams(const TParamImage& written);
 
 }  // namespace params

@@ -49,10 +49,21 @@ std::string_view Trimmed(std::string_view s) {
 // At most 24 bytes of a text the file holds, cut at a character's start,
 // for a message.
 std::string Shown(std::string_view text) {
-  if (text.size() <= 24) return std::string(text);
+  if (text.size() <= 24) return Printable(text);
   std::size_t cut = 24;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return std::string(text.substr(0, cut)) + "…";
+  return Printable(text.substr(0, cut)) + "…";
+}
+
+// Where the line that starts at from ends, and where the next one starts:
+// a line ends with LF, CR LF or a CR alone (as some editors still save).
+struct TLineEnd {
+  std::size_t end, next;
+};
+TLineEnd LineEnd(std::string_view bytes, std::size_t from) {
+  const std::size_t end = std::min(bytes.find_first_of("\r\n", from), bytes.size());
+  if (end == bytes.size()) return {end, end};
+  return {end, end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1)};
 }
 
 // Whether text is well-formed UTF-8 (no overlong forms, surrogates or
@@ -94,6 +105,29 @@ std::optional<long long> Decimal(std::string_view text) {
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+  std::string out;
+  const auto code = [&](unsigned c) {
+    static const char* const kHex = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (c < 0x20 || c == 0x7F) {
+      code(c);
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      code(next);
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 bool IsSetFileField(std::string_view field) { return field != "Ser1" && field != "Ser2"; }
 
 std::string SetFileText(const TValues& values, const TSetOrigin& origin) {
@@ -117,8 +151,9 @@ std::string SetFileText(const TValues& values, const TSetOrigin& origin) {
 
 TValues ReadSetFile(std::string_view bytes) {
   if (bytes.size() > kSetFileMaxBytes) {
-    const auto lines = std::count(bytes.begin(), bytes.begin() + kSetFileMaxBytes, '\n');
-    throw ESetFile(static_cast<int>(lines) + 1, "soubor je větší než 64 KiB");
+    int line = 1;
+    for (std::size_t at = LineEnd(bytes, 0).next; at < kSetFileMaxBytes; at = LineEnd(bytes, at).next) ++line;
+    throw ESetFile(line, "soubor je větší než 64 KiB");
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);  // a byte order mark some editors add
 
@@ -128,9 +163,9 @@ TValues ReadSetFile(std::string_view bytes) {
   int line = 0;
   std::size_t from = 0;
   while (from < bytes.size()) {
-    const std::size_t end = std::min(bytes.find('\n', from), bytes.size());
-    const std::string_view raw = bytes.substr(from, end - from);
-    from = end + 1;
+    const TLineEnd end = LineEnd(bytes, from);
+    const std::string_view raw = bytes.substr(from, end.end - from);
+    from = end.next;
     ++line;
     if (raw.find('\0') != std::string_view::npos) throw ESetFile(line, "soubor není text (obsahuje bajt 0)");
     if (!IsUtf8(raw)) throw ESetFile(line, "soubor není text v kódování UTF-8");

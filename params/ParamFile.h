@@ -57,6 +57,12 @@ class ESetFile : public std::runtime_error {
   int line_;
 };
 
+// A text of a file (or a file's name) as a message may show it: every
+// control character (C0, DEL and, in UTF-8, C1) as its code, "\x1B", so that
+// no tab, escape sequence or line break reaches the message. The messages
+// of ReadSetFile show the file's text so.
+std::string Printable(std::string_view text);
+
 // The values of a whole set file, every field in its FieldRange (Ser1 and
 // Ser2 are 0); or ESetFile at the first thing wrong, in the order of the
 // lines: not text (a NUL byte, not UTF-8, larger than kSetFileMaxBytes), a

@@ -1,25 +1,46 @@
 #include "params/ParamVerify.h"
 
+#include <algorithm>
+
 namespace params {
 
 bool IsWellFormedReply(std::string_view reply) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
   const std::size_t comma = reply.find(',');
   if (comma == std::string_view::npos || comma < 3) return false;
   const std::size_t first = comma - 3;
   // 72 fields of three characters, one character apart: the last one ends
   // 4 * 72 - 1 characters after the first one starts.
-  if (reply.size() < first + 4 * kParamBytes - 1) return false;
+  const std::size_t end = first + 4 * kParamBytes - 1;
+  if (reply.size() < end) return false;
+  // A digit next to the set means a field longer than three digits.
+  if ((first > 0 && digit(reply[first - 1])) || (end < reply.size() && digit(reply[end]))) return false;
   for (int i = 0; i < kParamBytes; ++i) {
     const std::size_t at = first + 4 * static_cast<std::size_t>(i);
     if (i < kParamBytes - 1 && reply[at + 3] != ',') return false;
-    try {
-      const int v = StrToInt(reply.substr(at, 3));
-      if (v < 0 || v > 255) return false;
-    } catch (const EConvertError&) {
-      return false;
-    }
+    const std::string_view field = reply.substr(at, 3);
+    if (!std::all_of(field.begin(), field.end(), digit)) return false;
+    if ((field[0] - '0') * 100 + (field[1] - '0') * 10 + (field[2] - '0') > 255) return false;
   }
   return true;
+}
+
+TVerification VerifyReadBack(const TParamImage& written, std::optional<std::string_view> reply) {
+  if (!reply) return {TVerdict::NoAnswer, {}};
+  if (!IsWellFormedReply(*reply)) return {TVerdict::DamagedReply, {}};
+  std::vector<TDifference> differences = WriteDifferences(written, ParseReply(*reply));
+  if (differences.empty()) return {TVerdict::Verified, {}};
+  return {TVerdict::Differences, std::move(differences)};
+}
+
+std::string DescribeVerification(const TVerification& verification, int maxLines) {
+  switch (verification.Verdict) {
+    case TVerdict::Verified: return {};
+    case TVerdict::Differences: return DescribeDifferences(verification.Differences, maxLines);
+    case TVerdict::DamagedReply: return kDamagedReadBack;
+    case TVerdict::NoAnswer: return kNoAnswer;
+  }
+  return {};
 }
 
 namespace {

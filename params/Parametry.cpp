@@ -18,7 +18,6 @@ const char* const kWriting = "Probíhá zápis parametrů přijímače";
 const char* const kWriteFailed = "Chyba zápisu parametrů přijímače";
 const char* const kVerified = "Parametry zapsány a ověřeny";
 const char* const kNotVerified = "Zápis parametrů se nepodařilo ověřit";
-const char* const kNoAnswer = "Přijímač neodpověděl";
 const char* const kDamagedReply = "Odpověď přijímače je poškozená – hodnoty nemusí odpovídat přijímači";
 const char* const kWriteDamaged = "Hodnoty pocházejí z poškozené odpovědi přijímače. Přesto zapsat?";
 
@@ -485,16 +484,15 @@ void TParametry::Button1Click() {
     return;
   }
   // Written is not yet taken: the receiver's set is read back and compared.
-  std::optional<std::vector<TDifference>> differences;
+  TVerification verification;
   try {
-    differences = VerifyParams(image);
+    verification = VerifyParams(image);
   } catch (...) {
     EndWrite(image, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
     throw;
   }
-  if (!differences || !differences->empty()) {
-    EndWrite(image, TOutcome::NotVerified,
-             differences ? QString::fromStdString(DescribeDifferences(*differences)) : QString::fromUtf8(kNoAnswer));
+  if (verification.Verdict != TVerdict::Verified) {
+    EndWrite(image, TOutcome::NotVerified, QString::fromStdString(DescribeVerification(verification)));
     return;
   }
   status->hide();

@@ -50,7 +50,8 @@ class TParametry : public TForm {
   // prompt, "z" and the frame, and the set read back: when the receiver
   // holds it, "Parametry zapsány a ověřeny" and the dialog closes;
   // otherwise the red "Zápis parametrů se nepodařilo ověřit" with the fields
-  // that differ (or "Přijímač neodpověděl") and Storno the way out. A failed
+  // that differ (or "Odpověď přijímače je poškozená" for a read-back that is
+  // not well formed, or "Přijímač neodpověděl") and Storno the way out. A failed
   // start or a port error leaves the red "Chyba zápisu parametrů
   // přijímače".
   void Button1Click();

@@ -33,9 +33,9 @@ constexpr int kMarkWidth = 2;  // the rows and columns leave that much room
 QString Filter() { return QStringLiteral("Sady parametrů (*.q5r)"); }
 
 // A file's name for a message or the notice line: the name without its
-// folder, its middle left out when it is long.
+// folder and its control characters, its middle left out when it is long.
 QString ShortName(const QString& fileName) {
-  const QString name = QFileInfo(fileName).fileName();
+  const QString name = QString::fromStdString(Printable(QFileInfo(fileName).fileName().toStdString()));
   return name.size() <= 40 ? name : name.left(19) + QStringLiteral("…") + name.right(20);
 }
 

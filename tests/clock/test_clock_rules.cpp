@@ -19,8 +19,8 @@ TEST(ClockRules, TheReplyIsCutByPlaceFromTheFirstColonOfItsFirstLine) {
   };
   for (const auto& [line, expected] : cases) EXPECT_EQ(CutClockReply(line), expected) << '"' << line << '"';
   // The day of week goes out whole, the year as its last two digits.
-  EXPECT_EQ(ClockWriteFields("06", "31.02.2100", " 8:07:06"),
-            (std::vector<std::string>{"06", "31", "02", "00", " 8", "07", "06"}));
+  EXPECT_EQ(ClockWriteFields("06", "31.12.2099", " 8:07:06"),
+            (std::vector<std::string>{"06", "31", "12", "99", " 8", "07", "06"}));
 }
 
 TEST(ClockRules, EveryPartIsConvertedBeforeTheRangeVerdict) {
@@ -32,8 +32,14 @@ TEST(ClockRules, EveryPartIsConvertedBeforeTheRangeVerdict) {
   const Case cases[] = {
       {DayOfWeekInRange, "06", "pass"},         {DayOfWeekInRange, "7", "refuse"},
       {DayOfWeekInRange, "-1", "refuse"},       {DayOfWeekInRange, "", ""},
-      {DateInRange, "31.02.2030", "pass"},      {DateInRange, " 5. 3.2000", "pass"},
-      {DateInRange, "01.12.2100", "pass"},      {DateInRange, "00.01.2030", "refuse"},
+      {DateInRange, " 5. 3.2000", "pass"},      {DateInRange, "31.12.2099", "pass"},
+      // The receiver's two-digit year: 2100 would read back as 2000.
+      {DateInRange, "01.01.2100", "refuse"},    {DateInRange, "00.01.2030", "refuse"},
+      // A day past its month's end, leap years counted.
+      {DateInRange, "31.02.2030", "refuse"},    {DateInRange, "29.02.2026", "refuse"},
+      {DateInRange, "29.02.2024", "pass"},      {DateInRange, "29.02.2000", "pass"},
+      {DateInRange, "31.04.2026", "refuse"},    {DateInRange, "30.04.2026", "pass"},
+      {DateInRange, "31.13.2030", "refuse"},    {DateInRange, "31.02.xxxx", "xxxx"},
       {DateInRange, "32.01.2030", "refuse"},    {DateInRange, "01.00.2030", "refuse"},
       {DateInRange, "01.13.2030", "refuse"},    {DateInRange, "01.01.1999", "refuse"},
       {DateInRange, "01.01.2101", "refuse"},    {DateInRange, "5 .03.2031", "5 "},

@@ -27,8 +27,13 @@ TEST(ClockVerify, TheReadingMustBeTheWrittenTimeMovedOnByTheElapsedTimeWithin2s)
        {"6", "31.12.2030", "23:59:59"}, {"0", "01.01.2031", "00:00:01"}, 1500, true},
       {"over midnight with the old day of week",
        {"6", "31.12.2030", "23:59:59"}, {"6", "01.01.2031", "00:00:01"}, 1500, false},
-      {"a day past the month's end counts on, as a calendar does",
-       {"1", "31.02.2030", "12:00:00"}, {"1", "03.03.2030", "12:00:01"}, 1500, true},
+      // A date that does not exist is no clock, on either side: the
+      // receiver would roll 31.02. on to 03.03.
+      {"an impossible date written",
+       {"1", "31.02.2030", "12:00:00"}, {"1", "03.03.2030", "12:00:01"}, 1500, false},
+      {"an impossible date read back",
+       {"1", "03.03.2030", "12:00:00"}, {"1", "31.02.2030", "12:00:01"}, 1500, false},
+      {"a leap day", {"4", "29.02.2024", "12:00:00"}, {"4", "29.02.2024", "12:00:01"}, 1500, true},
       {"2100 goes out as 00 and comes back as 2000",
        {"5", "01.01.2100", "12:00:00"}, {"5", "01.01.2000", "12:00:01"}, 1500, false},
       {"a reading that is no clock", w, {"", "..20", "::"}, 1500, false},

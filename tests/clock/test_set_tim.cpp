@@ -207,6 +207,119 @@ TEST_F(ClockDialog, SettingFromThePcWritesTheMomentTheSecondsFieldGoesOut) {
   EXPECT_GE(sent[1].second, carried.toMSecsSinceEpoch() - 3000);
 }
 
+// "Zapsat" takes only a date that exists, in 2000..2099: the receiver would
+// roll 31.02. on into March, and read 2100 back as 2000. A refused date
+// brings "Nepovolený vstup" with the focus in Dat and sends nothing; an
+// accepted one is written and verified.
+TEST_F(ClockDialog, OnlyDatesThatExistIn2000To2099AreWritten) {
+  StartLoggedIn();
+  struct Case {
+    const char* dvt;
+    const char* dat;
+    bool written;
+  };
+  const Case cases[] = {
+      {"2", "31.02.2026", false}, {"0", "29.02.2026", false}, {"4", "31.04.2026", false},
+      {"5", "01.01.2100", false}, {"4", "29.02.2024", true},  {"4", "31.12.2099", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dat);
+    QString report, focus;
+    std::string sent;
+    Script s;
+    s.Then("read", ReadDone,
+           [&] {
+             Rx().ClearTraffic();
+             SetTim->Dvt->setText(QString::fromLatin1(c.dvt));
+             SetTim->Dat->setText(QString::fromLatin1(c.dat));
+             SetTim->Tim->setText(QStringLiteral("08:07:06"));
+             SetTim->Button2->click();
+           })
+        .Then("the message", [] { return ActiveModal() == Chyba; }, [&] {
+          report = Chyba->Caption() + ' ' + Chyba->Panel->Caption();
+          sent = Rx().ReceivedText();
+          Chyba->Button1->click();  // a verified write closes the dialog then
+          if (!c.written) Reactivate();
+        });
+    if (!c.written)
+      s.Then("back in Dat", [] { return QApplication::focusWidget() == SetTim->Dat; }, [&] {
+        focus = QStringLiteral("Dat");
+        SetTim->Button1->click();
+      });
+    ASSERT_TRUE(s.Run(OpenClock));
+    if (!c.written) {
+      EXPECT_EQ(report, QStringLiteral("Chyba Nepovolený vstup"));
+      EXPECT_EQ(focus, QStringLiteral("Dat"));
+      EXPECT_EQ(sent, "");
+      continue;
+    }
+    EXPECT_EQ(report, QStringLiteral("OK Hodiny přijímače zapsány a ověřeny"));
+    const std::string d(c.dat);
+    EXPECT_EQ(sent, "\rs" + std::string(c.dvt) + d.substr(0, 2) + d.substr(3, 2) + d.substr(8, 2) + "080706\rt");
+    const sim::ClockTime held = Rx().Clock();
+    EXPECT_EQ(QString::asprintf("%02d.%02d.%04d", held.day, held.month, held.year).toStdString(), d);
+  }
+}
+
+// "Nastavit podle PC" takes the checks "Zapsat" takes: a computer's date
+// outside 2000..2099 (a flat CMOS battery's 1970) is named in the red
+// message and nothing is sent, also when the computer's clock turns past
+// 2099 while the prompt is awaited; the dialog stays as it was.
+TEST_F(ClockDialog, SettingFromAPcDateOutside2000To2099SendsNothingAndNamesTheDate) {
+  StartLoggedIn();
+  struct Case {
+    const char* what;
+    QDateTime before, afterPrompt;  // the computer's clock before the CR went out, and after
+    const char* date;               // the date named
+    const char* sent;               // what went out after the click
+  };
+  const Case cases[] = {
+      {"1970", QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1)), QDateTime(QDate(1970, 1, 1), QTime(0, 0, 2)),
+       "01.01.1970", ""},
+      {"2100", QDateTime(QDate(2100, 3, 1), QTime(12, 0)), QDateTime(QDate(2100, 3, 1), QTime(12, 0, 1)),
+       "01.03.2100", ""},
+      {"past 2099 during the prompt's wait", QDateTime(QDate(2099, 12, 31), QTime(23, 59, 50)),
+       QDateTime(QDate(2100, 1, 1), QTime(0, 0, 5)), "01.01.2100", "\r"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool prompted = false;
+    QObject context;
+    QObject::connect(&Channel(), &TChannel::Sent, &context, [&](const std::string& bytes) {
+      if (bytes == "\r") prompted = true;
+    });
+    SetTim->SetClockSource([&] { return prompted ? c.afterPrompt : c.before; });
+    QString report, fieldsBefore, after;
+    std::string sent;
+    Script s;
+    s.Then("read", ReadDone,
+           [&] {
+             Rx().ClearTraffic();
+             prompted = false;
+             fieldsBefore = Fields();
+             SetTim->Button3->click();
+           })
+        .Then("the message", [] { return ActiveModal() == Chyba; },
+              [&] {
+                report = Chyba->Panel->Caption() + ' ' + Chyba->Panel->Color().name();
+                Chyba->Button1->click();
+              })
+        .Then("back in the dialog", [] { return ActiveModal() == SetTim; }, [&] {
+          sent = Rx().ReceivedText();
+          after = Fields() + (SetTim->Read->isVisible() ? " covered" : "") + (SetTim->Button2->isEnabled() ? " zapsat" : "") +
+                  (SetTim->Button3->isEnabled() ? " pc" : "");
+          SetTim->Button1->click();
+        });
+    ASSERT_TRUE(s.Run(OpenClock));
+    EXPECT_EQ(report, QStringLiteral("Počítač má datum %1 (mimo roky 2000 až 2099). Hodiny přijímače nebyly zapsány; "
+                                     "nejdřív opravte datum a čas počítače. #ff0000")
+                          .arg(QString::fromLatin1(c.date)));
+    EXPECT_EQ(sent, c.sent);
+    EXPECT_EQ(after, fieldsBefore + " zapsat pc");
+  }
+  SetTim->SetClockSource([] { return QDateTime::currentDateTime(); });
+}
+
 // Leaving a field toward Storno checks nothing: Storno abandons the edit.
 TEST_F(ClockDialog, LeavingTowardStornoChecksNothing) {
   StartLoggedIn();

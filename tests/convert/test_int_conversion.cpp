@@ -37,6 +37,10 @@ const Case kCases[] = {
     {"+-5", std::nullopt, 0},
     {"$", std::nullopt, 0},
     {"0x", std::nullopt, 0},
+    // "0x" is the prefix, not "0X": a 0, then what is no digit.
+    {"0X1F", std::nullopt, 0},
+    {"-0X10", std::nullopt, 0},
+    {"0X", std::nullopt, 0},
     {"300", 300, 300},  // a reply field of three hundred (the caller keeps the low 8 bits)
     {"  7", 7, 7},
     {"1x5", std::nullopt, 1},

@@ -171,24 +171,30 @@ TEST_F(ParamDialog, ShowsTheStoredSetWritesTheEditedFrameVerifiesItAndCloses) {
 
 // After the frame the set is read back. Only a receiver that holds it gives
 // the green report and closes the dialog; otherwise the red text says which
-// fields differ, or that the receiver did not answer, the write stays
-// disabled, nothing more goes out and Storno closes.
+// fields differ, that the read-back was damaged, or that the receiver did
+// not answer, the write stays disabled, nothing more goes out and Storno
+// closes.
 struct VerifyCase {
   const char* what;
   std::set<sim::Fault> faults;
   bool silentAfterFrame;
-  QString report;  // the green message, or the red status text
+  const char* readBack;  // the reply to the read-back's "e" instead of the receiver's own
+  QString report;        // the green message, or the red status text
   const char* recorded;  // the outcome in the write log
 };
 const VerifyCase kVerifyCases[] = {
-    {"holds", {}, false, QStringLiteral("Parametry zapsány a ověřeny"), "ověřeno"},
-    {"keeps_the_old_set", {sim::Fault::KeepsOldSet}, false,
+    {"holds", {}, false, nullptr, QStringLiteral("Parametry zapsány a ověřeny"), "ověřeno"},
+    {"keeps_the_old_set", {sim::Fault::KeepsOldSet}, false, nullptr,
      QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nMrtvý čas: zapsáno 99, v přijímači 180\n"
                     "Adresa (2): zapsáno 7, v přijímači 543002\nAdresa (8), sloupec 4: zapsáno 1, v přijímači 5"),
      "neověřeno"},
-    {"falls_silent_after_the_frame", {}, true,
+    {"falls_silent_after_the_frame", {}, true, nullptr,
      QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nPřijímač neodpověděl"), "neověřeno"},
+    // Not a list of fields "v přijímači 0" that no reply showed.
+    {"reads_back_the_prompt_and_no_set", {}, false, "\r\nCMD>",
+     QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nOdpověď přijímače je poškozená"), "neověřeno"},
 };
+void PrintTo(const VerifyCase& c, std::ostream* os) { *os << c.what; }
 class ParamVerified : public ParamDialog, public ::testing::WithParamInterface<VerifyCase> {};
 INSTANTIATE_TEST_SUITE_P(Receiver, ParamVerified, ::testing::ValuesIn(kVerifyCases),
                          [](const auto& info) { return std::string(info.param.what); });
@@ -213,6 +219,8 @@ TEST_P(ParamVerified, TheWriteIsReportedOnlyWhenTheReadBackHoldsIt) {
   QString report, state;
   Script s;
   s.Then("the read-out", ReadOutDone, [&] {
+     // The read-out has had its reply: the next "e" is the read-back's.
+     if (c.readBack) Rx().SetCustomReply('e', std::string(c.readBack));
      d->Dead->SetText("99");
      d->Adr2->setText("7");
      d->F84->SetText("1");
@@ -243,6 +251,37 @@ TEST_P(ParamVerified, TheWriteIsReportedOnlyWhenTheReadBackHoldsIt) {
   if (!state.isEmpty()) {
     EXPECT_EQ(state, "disabled");
   }
+}
+
+// The receiver keeps its old dead time, and the read-back's "180" arrives
+// as "18x": read loosely it is the 18 written. A damaged read-back verifies
+// nothing.
+TEST_F(ParamDialog, ADamagedReadBackWhoseLeadingDigitsMatchIsNotVerified) {
+  sim::Options options = Unpaced();
+  options.faults = {sim::Fault::KeepsOldSet};
+  StartLoggedIn(options);
+  const sim::ParamSet held = sim::Receiver::DefaultParams();
+  ASSERT_EQ(held[2], 180);
+  std::string reply = "PARAMETRY\r\n";
+  for (int i = 0; i < 72; ++i)
+    reply += (i ? "," : "") + (i == 2 ? std::string("18x") : QStringLiteral("%1").arg(held[i], 3, 10, QChar('0')).toStdString());
+  TParametry* d = Parametry;
+  QString report;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [&] {
+     Rx().SetCustomReply('e', reply + "\r\nCMD>");
+     d->Dead->SetText("18");
+     d->Button1->click();
+   }).Then("the end of the write", [&] { return ActiveModal() == Chyba || (ReadOutDone() && d->Read->Color() == kRed); },
+           [&] {
+             report = ActiveModal() == Chyba ? Chyba->Panel->Caption() : d->Read->Caption();
+             (ActiveModal() == Chyba ? Chyba->Button1 : d->Button2)->click();
+           });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
+  EXPECT_EQ(report, QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nOdpověď přijímače je poškozená"));
+  EXPECT_EQ(Rx().Params()[2], 180);
+  const std::string record = WriteLogText();
+  EXPECT_EQ(record.substr(record.find("  výrobní")), "  výrobní číslo 4660  neověřeno\n  Mrtvý čas: 180 → 18\n\n");
 }
 
 // A reply that is not the receiver's set as it should look still fills the

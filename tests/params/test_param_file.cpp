@@ -49,6 +49,61 @@ TEST(SetFile, KeepsEveryFieldAtBothEndsOfItsRangeAndIgnoresTheSerialNumber) {
   EXPECT_NE(SetFileText(AtEnd(true), kOrigin).find(origin), std::string::npos);
 }
 
+// Whatever an editor ends its lines with (LF, CR LF, or CR alone, as some
+// still save) the file reads the same, and a refusal names the same line; no
+// control character of the file reaches a message.
+TEST(SetFile, EveryLineEndReadsAndNoControlCharacterReachesAMessage) {
+  const std::string text = SetFileText(AtEnd(true), kOrigin);
+  const auto ends = [&](const std::string& t, const std::string& end) {
+    std::string out;
+    for (char c : t) out += c == '\n' ? end : std::string(1, c);
+    return out;
+  };
+  const auto with = [&](const std::string& from, const std::string& to) {
+    return std::string(text).replace(text.find(from), from.size(), to);
+  };
+  const auto lineOf = [&](const std::string& what) {
+    return static_cast<int>(std::count(text.begin(), text.begin() + text.find(what), '\n')) + 1;
+  };
+  std::string mixed;  // LF, CR LF and CR in turn
+  int n = 0;
+  for (char c : text) {
+    const char* const kEnds[] = {"\n", "\r\n", "\r"};
+    mixed += c != '\n' ? std::string(1, c) : std::string(kEnds[n++ % 3]);
+  }
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int line;             // 0: read whole
+    std::string message;
+  };
+  const Case cases[] = {
+      {"CR alone", ends(text, "\r"), 0, ""},
+      {"all three", mixed, 0, ""},
+      {"CR alone, a value out of range", ends(with("Dead = 255", "Dead = 256"), "\r"), lineOf("Dead ="),
+       "„Dead“ = 256 je mimo rozsah 1 až 255"},
+      {"an escape sequence in a value", with("Adr3 = 2097151", "Adr3 = 6\x1b[31m"), lineOf("Adr3"),
+       "„Adr3“: „6\\x1B[31m“ není desítkové číslo"},
+      {"a tab inside a name", with("Net =", "N\tet ="), lineOf("Net ="), "neznámý název „N\\x09et“"},
+      {"a bell after the version", with("verze 1", "verze 1\a"), 1, "verzi „1\\x07“ program nezná (zná verzi 1)"},
+      {"a UTF-8 C1 control and DEL", with("P0 = 5", "P0 = 5\xc2\x85\x7f"), lineOf("P0 ="),
+       "„P0“: „5\\x85\\x7F“ není desítkové číslo"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    try {
+      const TValues read = ReadSetFile(c.bytes);
+      EXPECT_EQ(c.line, 0);
+      EXPECT_TRUE(Same(read, AtEnd(true)));
+    } catch (const ESetFile& e) {
+      EXPECT_EQ(e.Line(), c.line);
+      EXPECT_EQ(std::string(e.what()), c.message);
+      const std::string what = e.what();
+      EXPECT_TRUE(std::none_of(what.begin(), what.end(), [](char ch) { return ch >= 0 && ch < 0x20; }));
+    }
+  }
+}
+
 // Random changes to valid files (cut anywhere, bytes garbled, lines
 // repeated or dropped) and random bytes: reading never crashes (the
 // sanitizer build sees any read out of bounds) and gives either a whole set,
@@ -82,7 +137,9 @@ TEST(SetFile, RandomContentIsReadWholeOrRefusedWithItsLine) {
         if (rng() % 2) text.replace(0, 0, "ZOV Q5r sada parametrů, verze 1\n");
         break;
     }
-    const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+    // A line ends with LF, CR LF or CR: no more lines than these.
+    const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n') +
+                                       std::count(text.begin(), text.end(), '\r')) + 1;
     try {
       const TValues read = ReadSetFile(text);
       ++whole;
