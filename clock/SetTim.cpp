@@ -18,6 +18,7 @@ namespace {
 const char* const kReading = "Probíhá čtení hodin přijímače";
 const char* const kReadFailed = "Chyba čtení hodin přijímače";
 const char* const kWriting = "Probíhá zápis hodin přijímače";
+const char* const kVerifying = "Probíhá ověření zápisu";
 const char* const kWriteFailed = "Chyba zápisu hodin přijímače";
 const char* const kVerified = "Hodiny přijímače zapsány a ověřeny";
 const char* const kNotVerified = "Zápis hodin se nepodařilo ověřit";
@@ -151,6 +152,13 @@ void TSetTim::SetWriteEnabled(bool enabled) {
   Button2->setEnabled(enabled);
 }
 
+void TSetTim::SetWriteRunning(bool running) {
+  // No button while the fields and the read-back go: a Storno pressed then
+  // would close the dialog as the write ends, its outcome unseen.
+  SetWriteEnabled(false);
+  Button1->setEnabled(!running);
+}
+
 void TSetTim::FormActivate() {
   SetActiveControl(Button1);
   SetWriteEnabled(false);
@@ -218,7 +226,7 @@ void TSetTim::Button3Click() {
 
 bool TSetTim::Write(TClockReading& written,
                     const std::function<std::optional<std::vector<std::string>>()>& fields) {
-  SetWriteEnabled(false);
+  SetWriteRunning(true);
   ShowStatus(kBlue, kWhite, QString::fromUtf8(kWriting));
   using writelog::TOutcome;
   using clock_exchange::TClockWriteEnd;
@@ -233,6 +241,7 @@ bool TSetTim::Write(TClockReading& written,
     // Nothing but the carriage return went out: no write, the dialog as it
     // was before.
     Read->hide();
+    SetWriteRunning(false);
     SetWriteEnabled(true);
     return false;
   }
@@ -243,6 +252,7 @@ bool TSetTim::Write(TClockReading& written,
     return false;
   }
   // Written is not yet taken: the receiver's clock is read back.
+  ShowStatus(kBlue, kWhite, QString::fromUtf8(kVerifying));
   std::optional<clock_exchange::TClockRead> read;
   try {
     read = clock_exchange::ReadClock();
@@ -281,6 +291,7 @@ void TSetTim::EndWrite(const TClockReading& written, writelog::TOutcome outcome,
     ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
   else
     ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
+  SetWriteRunning(false);
   RecordWrite(written, outcome);
 }
 

@@ -73,6 +73,9 @@ class TSetTim : public TForm {
  private:
   void ShowStatus(const QColor& color, const QColor& fontColor, const QString& text);
   void SetWriteEnabled(bool enabled);
+  // Every button off while a write and its read-back run; Storno back on
+  // when it has ended.
+  void SetWriteRunning(bool running);
   void ShowFields(const TClockReading& reading);
   // The write and its read-back; fields() gives the seven fields and fills
   // written as the dialog's fields show it, or gives nothing to withhold the

@@ -15,6 +15,7 @@ namespace {
 const char* const kReading = "Probíhá čtení parametrů přijímače";
 const char* const kReadFailed = "Chyba čtení parametrů přijímače";
 const char* const kWriting = "Probíhá zápis parametrů přijímače";
+const char* const kVerifying = "Probíhá ověření zápisu";
 const char* const kWriteFailed = "Chyba zápisu parametrů přijímače";
 const char* const kVerified = "Parametry zapsány a ověřeny";
 const char* const kNotVerified = "Zápis parametrů se nepodařilo ověřit";
@@ -290,6 +291,19 @@ void TParametry::SetWriteEnabled(bool enabled) {
   for (QPushButton* b : {Button1, Ulozit, Nacist}) b->setEnabled(enabled);
 }
 
+void TParametry::SetWriteRunning(bool running) {
+  // No button while the frame and its read-back run: a Storno pressed then
+  // would close the dialog as the write ends, its outcome unseen, and half
+  // a frame is worse than a whole one, so there is no cancel.
+  for (QPushButton* b : {Default, Button2, Button1, Ulozit, Nacist}) b->setEnabled(!running);
+  if (running) return;
+  // Ended short: what the operator typed can still be kept in a file, and
+  // Storno is the way out; the next opening reads the receiver again.
+  Button1->setEnabled(false);
+  Nacist->setEnabled(false);
+  Default->setEnabled(false);
+}
+
 // ---------------------------------------------------------------- read-out
 
 void TParametry::FormActivate() {
@@ -466,7 +480,7 @@ void TParametry::Button1Click() {
   const std::optional<TValues> values = CheckedValues();
   if (!values) return;
 
-  SetWriteEnabled(false);
+  SetWriteRunning(true);
   ShowStatus(QString::fromUtf8(kWriting), kBlue, kWhite);
   status->setValue(0);
   status->show();
@@ -484,6 +498,8 @@ void TParametry::Button1Click() {
     return;
   }
   // Written is not yet taken: the receiver's set is read back and compared.
+  status->hide();
+  ShowStatus(QString::fromUtf8(kVerifying), kBlue, kWhite);
   TVerification verification;
   try {
     verification = VerifyParams(image);
@@ -512,6 +528,7 @@ void TParametry::EndWrite(const TParamImage& written, writelog::TOutcome outcome
     ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
   else
     ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why, kRed, kWhite);
+  SetWriteRunning(false);
   RecordWrite(written, outcome);
 }
 

@@ -55,7 +55,7 @@ class TParametry : public TForm {
   // start or a port error leaves the red "Chyba zápisu parametrů
   // přijímače".
   void Button1Click();
-  // "Storno": closes; during a write, once the write has finished.
+  // "Storno": closes (disabled while a write runs).
   void Button2Click();
   // The preset values, after a yes to "Opravdu zavést předvolené hodnoty ?".
   // Nothing is sent.
@@ -128,6 +128,9 @@ class TParametry : public TForm {
  private:
   void ShowStatus(const QString& text, const QColor& color, const QColor& fontColor);
   void SetWriteEnabled(bool enabled);
+  // Every button off while a write and its read-back run; after one that
+  // ended short, Storno and "Uložit sadu…" only.
+  void SetWriteRunning(bool running);
   // Shows the image as a read-out does: the boxes by its transmitters and
   // network (either transmitter 0 makes both 0 in image), then the texts.
   void ShowImage(TParamImage& image);
