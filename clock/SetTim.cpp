@@ -160,8 +160,8 @@ void TSetTim::SetWriteRunning(bool running) {
 }
 
 void TSetTim::FormActivate() {
+  SetWriteRunning(false);  // a write of the last opening left Storno off
   SetActiveControl(Button1);
-  SetWriteEnabled(false);
   ShowStatus(ButtonFaceColor(), Qt::black, QString::fromUtf8(kReading));
   std::optional<clock_exchange::TClockRead> read;
   try {
@@ -275,13 +275,15 @@ bool TSetTim::Write(TClockReading& written,
   return true;
 }
 
-void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome) {
+void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why) {
   writelog::TRecord record = writelog::RecordOfWrite("hodiny", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
   record.Details.push_back("před zápisem: " + ClockText(readAtOpening_).toStdString());
   // "Nastavit podle PC" without the prompt had not yet taken the time.
   if (!written.Dvt.empty())
     record.Details.push_back((outcome == writelog::TOutcome::Stopped ? "k zápisu: " : "zapsáno: ") +
                              ClockText(written).toStdString());
+  // What the read-back found, as the red text says it.
+  if (!why.isEmpty()) record.Details.push_back("po zápisu: " + why.toStdString());
   Guarded([&] { writelog::Append(record); });
 }
 
@@ -292,7 +294,7 @@ void TSetTim::EndWrite(const TClockReading& written, writelog::TOutcome outcome,
   else
     ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
   SetWriteRunning(false);
-  RecordWrite(written, outcome);
+  RecordWrite(written, outcome, why);
 }
 
 void TSetTim::Timer1Timer() {

@@ -90,7 +90,8 @@ class TSetTim : public TForm {
   // Appends the write's record to the write log: the receiver's clock as
   // the opening read it, what was written, and the outcome. A record that
   // cannot be written is shown in the error box; the write stands.
-  void RecordWrite(const TClockReading& written, writelog::TOutcome outcome);
+  // why: what the read-back found, after one that did not hold.
+  void RecordWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why = QString());
   bool InRange(TEdit* field) const;
   // The edit's own test, then the range check; false after the refusal.
   bool CheckField(TEdit* field);

@@ -210,6 +210,7 @@ TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight,
   FileNotice->SetFlat(true);
   FileNotice->setFont(SansFont(13, true));
   FileNotice->setFocusPolicy(Qt::NoFocus);
+  FileNotice->setWordWrap(false);
   FileNotice->hide();
 
   // The controls answer to their names (ParamSet.h walks the fields so).
@@ -234,6 +235,19 @@ TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight,
   Button1->setObjectName(QStringLiteral("Button1"));
   Ulozit->setObjectName(QStringLiteral("Ulozit"));
   Nacist->setObjectName(QStringLiteral("Nacist"));
+
+  // Each field's tip gives its range ("Nepovolený vstup" names none), and
+  // after a set file was opened every edit moves the marks of the fields
+  // that differ from the receiver.
+  ForEachField([this](const std::string& name) {
+    QWidget* field = Field(name);
+    field->setToolTip(RangeTip(name));
+    const auto follow = [this] {
+      if (!markedFile_.isEmpty()) Guarded([this] { MarkDifferences(); });
+    };
+    if (auto* spin = qobject_cast<TSpinEdit*>(field)) connect(spin, &TSpinEdit::TextChanged, this, follow);
+    else connect(static_cast<QLineEdit*>(field), &QLineEdit::textChanged, this, follow);
+  });
 
   const auto bind = [this](QPushButton* b, void (TParametry::*handler)()) {
     connect(b, &QPushButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
@@ -276,6 +290,14 @@ TSpinEdit* TParametry::F(int n, int c) const {
   return n >= 1 && n <= 8 && c >= 1 && c <= 4 ? f[n - 1][c - 1] : nullptr;
 }
 
+QString TParametry::RangeTip(const std::string& field) {
+  // The spin edits' own lower bounds: 0 for the network and the
+  // transmitters is the boxes' to set.
+  TRange r = FieldRange(field);
+  if (field == "Net" || field.starts_with("Dau")) r.Min = 1;
+  return QStringLiteral("%1 až %2").arg(r.Min).arg(r.Max);
+}
+
 QWidget* TParametry::Field(const std::string& name) const {
   return findChild<QWidget*>(QString::fromStdString(name), Qt::FindDirectChildrenOnly);
 }
@@ -312,6 +334,9 @@ void TParametry::FormActivate() {
   ClearMarks();
   ShowStatus(QString::fromUtf8(kReading), ButtonFaceColor(), Qt::black);
   SetWriteEnabled(false);
+  // A write of the last opening left them off.
+  Button2->setEnabled(true);
+  Default->setEnabled(true);
   std::optional<TReadOut> readOut;
   try {
     readOut = ReadParams();
@@ -504,14 +529,14 @@ void TParametry::Button1Click() {
   try {
     verification = VerifyParams(image);
   } catch (...) {
-    EndWrite(image, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
+    const TVerification none{TVerdict::NoAnswer, {}};
+    EndWrite(image, TOutcome::NotVerified, &none);
     throw;
   }
   if (verification.Verdict != TVerdict::Verified) {
-    EndWrite(image, TOutcome::NotVerified, QString::fromStdString(DescribeVerification(verification)));
+    EndWrite(image, TOutcome::NotVerified, &verification);
     return;
   }
-  status->hide();
   RecordWrite(image, TOutcome::Verified);
   // The receiver holds the serial number written (a technician may have
   // changed it): later records name it.
@@ -520,16 +545,19 @@ void TParametry::Button1Click() {
   Close();
 }
 
-void TParametry::EndWrite(const TParamImage& written, writelog::TOutcome outcome, const QString& why) {
+void TParametry::EndWrite(const TParamImage& written, writelog::TOutcome outcome,
+                          const TVerification* verification) {
   // Nothing more is sent; Storno is the way out, and the next opening
   // reads the receiver's set again.
   status->hide();
   if (outcome == writelog::TOutcome::Stopped)
     ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
   else
-    ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why, kRed, kWhite);
+    ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") +
+                   QString::fromStdString(DescribeVerification(*verification)),
+               kRed, kWhite);
   SetWriteRunning(false);
-  RecordWrite(written, outcome);
+  RecordWrite(written, outcome, verification);
 }
 
 void TParametry::Button2Click() { Close(); }

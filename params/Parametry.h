@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "params/ParamSet.h"
+#include "params/ParamVerify.h"
 #include "ui/Controls.h"
 #include "ui/Files.h"
 #include "ui/Form.h"
@@ -148,22 +149,33 @@ class TParametry : public TForm {
   // A write that ended short of a verified one: the red failure text (its
   // text when it stopped, "Zápis parametrů se nepodařilo ověřit" and why
   // when the read-back did not hold it), and its record.
-  void EndWrite(const TParamImage& written, writelog::TOutcome outcome, const QString& why = QString());
+  void EndWrite(const TParamImage& written, writelog::TOutcome outcome,
+                const params::TVerification* verification = nullptr);
   void Refuse(const params::TRefusal& refusal);
   // Appends the write's record to the write log: the fields written that
   // differ from the read-out, and the outcome. A record that cannot be
   // written is shown in the error box; the write stands.
-  void RecordWrite(const TParamImage& written, writelog::TOutcome outcome);
+  // After a read-back that did not verify, what it found: each field that
+  // differs as written and held, or that the reply was damaged or missing.
+  void RecordWrite(const TParamImage& written, writelog::TOutcome outcome,
+                   const params::TVerification* verification = nullptr);
 
   // The set files' marks: a frame behind each field whose value differs from
   // the receiver's read-out, its text bold, the receiver's value as its tip.
-  int MarkDifferences(const TParamImage& shown);
+  // After a set file was opened, and again at every edit until the write:
+  // the fields whose values differ from the read-out, marked and counted.
+  void MarkDifferences();
+  void RemoveMarks();
+  // No more marking (a read-out, the defaults).
   void ClearMarks();
+  // A field's range for its tip, "0 až 2097151".
+  static QString RangeTip(const std::string& field);
   QString SetFolder() const;
 
   bool readOutWellFormed_ = true;  // the last read-out's reply looked like the receiver's set
   TParamImage receiverImage_{};    // the last read-out's set as the receiver sent it
   std::vector<TPanel*> marks_;
+  QString markedFile_;  // the set file whose values are marked, without its folder
   QString setFolder_;  // of the last set file saved or opened
   std::function<QString(const TFileQuestion&)> chooseFile_;
 };

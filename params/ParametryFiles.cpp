@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QStandardPaths>
 #include <stdexcept>
 
@@ -123,19 +124,34 @@ void TParametry::NacistClick() {
   TParamImage image = ImageWithSet(values, receiverImage_);
   ClearMarks();
   ShowImage(image);
-  const int differing = MarkDifferences(image);
-  FileNotice->SetCaption(QStringLiteral("Ze souboru %1: ").arg(ShortName(fileName)) + DifferingText(differing));
-  FileNotice->show();
+  markedFile_ = QFileInfo(fileName).fileName();
+  MarkDifferences();
 }
 
-int TParametry::MarkDifferences(const TParamImage& shown) {
+namespace {
+
+// Whether a field's text stands for the receiver's value: the same number
+// however it is written ("099" is 99), or else the same text.
+bool SameValue(const std::string& text, const std::string& held) {
+  try {
+    return StrToInt(text) == StrToInt(held);
+  } catch (const EConvertError&) {
+    return text == held;
+  }
+}
+
+}  // namespace
+
+void TParametry::MarkDifferences() {
+  if (markedFile_.isEmpty()) return;
+  RemoveMarks();
   TParamImage receiver = receiverImage_;
   ReadOutSelection(receiver);  // as the read-out showed it
-  const TTexts file = ImageTexts(shown);
+  const TTexts shown = Texts();
   const TTexts held = ImageTexts(receiver);
   ForEachField(
-      [this](const std::string& name, const std::string& fileText, const std::string& heldText) {
-        if (fileText == heldText) return;
+      [this](const std::string& name, const std::string& text, const std::string& heldText) {
+        if (SameValue(text, heldText)) return;
         QWidget* field = Field(name);
         auto* frame = new TPanel(this);
         frame->setObjectName(QString::fromStdString("Mark" + name));
@@ -147,27 +163,50 @@ int TParametry::MarkDifferences(const TParamImage& shown) {
         frame->show();
         marks_.push_back(frame);
         SetBold(field, true);
-        field->setToolTip(QStringLiteral("V přijímači: ") + QString::fromStdString(heldText));
+        field->setToolTip(RangeTip(name) + QStringLiteral("\nV přijímači: ") + QString::fromStdString(heldText));
       },
-      file, held);
-  return static_cast<int>(marks_.size());
+      shown, held);
+  // The file's name shortened in its middle, so the line stays one line.
+  const QString count = DifferingText(static_cast<int>(marks_.size()));
+  const QFontMetrics metrics(FileNotice->font());
+  const int room = FileNotice->width() - metrics.horizontalAdvance(QStringLiteral("Ze souboru : ") + count) - 12;
+  FileNotice->SetCaption(QStringLiteral("Ze souboru %1: ").arg(metrics.elidedText(markedFile_, Qt::ElideMiddle, room)) +
+                         count);
+  FileNotice->show();
 }
 
-void TParametry::ClearMarks() {
+void TParametry::RemoveMarks() {
   for (TPanel* frame : marks_) {
-    QWidget* field = Field(frame->objectName().mid(4).toStdString());
+    const std::string name = frame->objectName().mid(4).toStdString();
+    QWidget* field = Field(name);
     SetBold(field, false);
-    field->setToolTip(QString());
+    field->setToolTip(RangeTip(name));
     delete frame;
   }
   marks_.clear();
+}
+
+void TParametry::ClearMarks() {
+  markedFile_.clear();
+  RemoveMarks();
   FileNotice->hide();
 }
 
-void TParametry::RecordWrite(const TParamImage& written, writelog::TOutcome outcome) {
-  writelog::TRecord record = writelog::RecordOfWrite("parametry", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
+void TParametry::RecordWrite(const TParamImage& written, writelog::TOutcome outcome,
+                             const TVerification* verification) {
+  writelog::TRecord record =
+      writelog::RecordOfWrite("parametry", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
   for (const TDifference& d : WriteDifferences(written, receiverImage_))
     record.Details.push_back(writelog::ChangeLine(d.Name, d.Held, d.Written));
   if (record.Details.empty()) record.Details.push_back("beze změny");
+  // What the read-back found, every field as the red text names it.
+  if (verification && verification->Verdict != TVerdict::Verified) {
+    std::string why = DescribeVerification(*verification, static_cast<int>(verification->Differences.size()));
+    for (std::size_t from = 0; from <= why.size();) {
+      const std::size_t end = std::min(why.find('\n', from), why.size());
+      record.Details.push_back("po zápisu: " + why.substr(from, end - from));
+      from = end + 1;
+    }
+  }
   Guarded([&] { writelog::Append(record); });
 }

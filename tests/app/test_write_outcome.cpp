@@ -29,6 +29,7 @@ struct Case {
   std::function<QString()> status;   // the status panel's text
   QString outcome;                   // the message, or the start of the red text
   std::function<QString()> enabledAfter;  // the buttons on after a red outcome
+  std::string logged;                // in the write log's record
 };
 
 QString Enabled(TForm* d) {
@@ -50,14 +51,16 @@ TEST_F(WriteOutcome, EveryButtonIsOffWhileTheWriteRunsAndTheOutcomeIsShown) {
          Parametry->Button1->click();
        },
        std::string(1, '\xFF'), "e", [] { return Parametry->Read->Caption(); },
-       QStringLiteral("Zápis parametrů se nepodařilo ověřit"), [] { return Enabled(Parametry); }},
+       QStringLiteral("Zápis parametrů se nepodařilo ověřit"), [] { return Enabled(Parametry); },
+       "neověřeno\n  Mrtvý čas: 180 → 99\n  po zápisu: Mrtvý čas: zapsáno 99, v přijímači 180\n\n"},
       {"clock, not held", sim::Fault::ClockOff, [] { return ZOV->Tim; }, [] -> TForm* { return SetTim; },
        [] { return SetTim->Running() && SetTim->Button2->isEnabled(); }, [] { SetTim->Button2->click(); }, "s", "t",
        [] { return SetTim->Read->Caption(); }, QStringLiteral("Zápis hodin se nepodařilo ověřit"),
-       [] { return Enabled(SetTim); }},
+       [] { return Enabled(SetTim); }, "\n  po zápisu: Přijímač ukazuje: "},
       {"clock from the PC, held", sim::Fault::Silent, [] { return ZOV->Tim; }, [] -> TForm* { return SetTim; },
        [] { return SetTim->Running() && SetTim->Button3->isEnabled(); }, [] { SetTim->Button3->click(); }, "s", "t",
-       [] { return SetTim->Read->Caption(); }, QStringLiteral("Hodiny přijímače zapsány a ověřeny"), nullptr},
+       [] { return SetTim->Read->Caption(); }, QStringLiteral("Hodiny přijímače zapsány a ověřeny"), nullptr,
+       "ověřeno\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -105,6 +108,14 @@ TEST_F(WriteOutcome, EveryButtonIsOffWhileTheWriteRunsAndTheOutcomeIsShown) {
     if (c.enabledAfter)
       EXPECT_EQ(enabledAfter, d == Parametry ? QStringLiteral("Storno,Uložit sadu…") : QStringLiteral("Storno"));
     EXPECT_FALSE(d->isVisible());
+    EXPECT_NE(WriteLogText().find(c.logged), std::string::npos) << WriteLogText();
+    // The next opening has its buttons back.
+    Script again;
+    again.Then("opened again", [&] { return ActiveModal() == d && c.ready(); }, [&] {
+      for (QPushButton* b : d->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Storno")) b->click();
+    });
+    EXPECT_TRUE(again.Run([&] { c.opener()->click(); }));
     TearDown();
   }
 }

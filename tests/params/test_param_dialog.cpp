@@ -239,11 +239,16 @@ TEST_P(ParamVerified, TheWriteIsReportedOnlyWhenTheReadBackHoldsIt) {
            });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 60000));
   EXPECT_EQ(report, c.report);
-  // One record: the fields written against the read-out, and the outcome.
+  // One record: the fields written against the read-out, the outcome, and
+  // what a read-back that did not verify found, as the red text says it.
+  std::string found;
+  const QString why = QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\n");
+  if (c.report.startsWith(why))
+    for (const QString& line : c.report.mid(why.size()).split('\n')) found += "  po zápisu: " + line.toStdString() + "\n";
   const std::string record = WriteLogText();
   EXPECT_EQ(record.substr(record.find("  výrobní")),
             std::string("  výrobní číslo 4660  ") + c.recorded +
-                "\n  Mrtvý čas: 180 → 99\n  Adresa (2): 543002 → 7\n  Adresa (8), sloupec 4: 5 → 1\n\n");
+                "\n  Mrtvý čas: 180 → 99\n  Adresa (2): 543002 → 7\n  Adresa (8), sloupec 4: 5 → 1\n" + found + "\n");
   // CR, "z", the frame byte by byte, then the read-back and nothing more.
   ASSERT_EQ(sent.size(), 2u + 128u + 1u);
   EXPECT_EQ(sent.back(), "e");
@@ -281,7 +286,8 @@ TEST_F(ParamDialog, ADamagedReadBackWhoseLeadingDigitsMatchIsNotVerified) {
   EXPECT_EQ(report, QStringLiteral("Zápis parametrů se nepodařilo ověřit\n\nOdpověď přijímače je poškozená"));
   EXPECT_EQ(Rx().Params()[2], 180);
   const std::string record = WriteLogText();
-  EXPECT_EQ(record.substr(record.find("  výrobní")), "  výrobní číslo 4660  neověřeno\n  Mrtvý čas: 180 → 18\n\n");
+  EXPECT_EQ(record.substr(record.find("  výrobní")),
+            "  výrobní číslo 4660  neověřeno\n  Mrtvý čas: 180 → 18\n  po zápisu: Odpověď přijímače je poškozená\n\n");
 }
 
 // A reply that is not the receiver's set as it should look still fills the

@@ -3,6 +3,7 @@
 // when anything in them is wrong, and written to another receiver.
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -140,6 +141,74 @@ TEST_F(SetFiles, ARefusedFileLeavesTheDialogAsItWas) {
   EXPECT_EQ(asked, 1 + static_cast<int>(std::size(cases)));  // no file asked for by the refused save
   for (int i = 0; i < after.size(); ++i) EXPECT_EQ(after[i], before) << expected[i + 1].toStdString();
   EXPECT_EQ(Rx().ReceivedText(), "e");
+}
+
+// The marks and their count follow every edit after a set file was opened:
+// a field set back to the receiver's value loses its mark, a newly changed
+// one gets one. The file's long name is shortened in its middle to keep the
+// line one line, and every field's tip gives its range (and, marked, the
+// receiver's value).
+TEST_F(SetFiles, TheMarksFollowEveryEditAndALongNameIsShortenedInItsMiddle) {
+  StartLoggedIn();
+  QTemporaryDir dir;
+  const QString file = QDir(dir.path()).filePath(QStringLiteral("sada-pro-prijimac-na-konci-obce-u-hasicske-zbrojnice-druha-verze.q5r"));
+  std::string text = SetFile(sim::Receiver::DefaultParams());
+  text.replace(text.find("Dead = 180"), 10, "Dead = 99");
+  text.replace(text.find("P4 = 0"), 6, "P4 = 7");
+  WriteFile(file, text);
+  Parametry->SetFileChooser([&](const TFileQuestion&) { return file; });
+  struct Edit {
+    QWidget* (*field)();
+    const char* text;
+    const char* marked;  // the fields marked afterwards
+  };
+  const auto field = [](const char* name) { return Parametry->Field(name); };
+  const Edit edits[] = {
+      {nullptr, nullptr, "P4 Dead"},  // as opened
+      {[] { return Parametry->Field("Dead"); }, "180", "P4"},
+      {[] { return Parametry->Field("Adr5"); }, "5", "Adr5 P4"},
+      {[] { return Parametry->Field("P4"); }, "0", "Adr5"},
+      {[] { return Parametry->Field("Adr5"); }, "0000000", ""},  // the receiver's 0
+      {[] { return Parametry->Field("Dead"); }, "98", "Dead"},
+  };
+  QStringList marked, counts, tips;
+  QString notice;
+  bool oneLine = false;
+  Script s;
+  s.Then("the read-out", ReadOutDone, [] { Parametry->Nacist->click(); })
+      .Then("opened", [] { return Parametry->FileNotice->isVisible(); }, [&] {
+        notice = Parametry->FileNotice->Caption();
+        oneLine = QFontMetrics(Parametry->FileNotice->font()).horizontalAdvance(notice) <= Parametry->FileNotice->width();
+        tips << field("Adr1")->toolTip() << field("Net")->toolTip() << field("P1")->toolTip() << field("Dead")->toolTip();
+        for (const Edit& e : edits) {
+          if (e.field) {
+            QWidget* f = e.field();
+            if (auto* spin = qobject_cast<TSpinEdit*>(f)) spin->SetText(QString::fromLatin1(e.text));
+            else static_cast<QLineEdit*>(f)->setText(QString::fromLatin1(e.text));
+          }
+          QStringList names;
+          ForEachField([&](const std::string& name) {
+            if (Parametry->findChild<QWidget*>(QString::fromStdString("Mark" + name))) names << QString::fromStdString(name);
+          });
+          marked << names.join(' ');
+          counts << Parametry->FileNotice->Caption().section(QStringLiteral(": "), -1);
+        }
+        Parametry->Button2->click();
+      });
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
+  QStringList expected, expectedCounts;
+  for (const Edit& e : edits) {
+    expected << QString::fromLatin1(e.marked);
+    const int n = expected.back().isEmpty() ? 0 : static_cast<int>(expected.back().count(' ')) + 1;
+    expectedCounts << QStringLiteral("%1 %2 se liší od přijímače").arg(n).arg(n == 1 ? "hodnota" : n == 0 ? "hodnot" : "hodnoty");
+  }
+  EXPECT_EQ(marked, expected);
+  EXPECT_EQ(counts, expectedCounts);
+  EXPECT_TRUE(notice.startsWith(QStringLiteral("Ze souboru sada-pro")) && notice.contains(QStringLiteral("…")) &&
+              notice.contains(QStringLiteral("verze.q5r: 2 hodnoty")))
+      << notice.toStdString();
+  EXPECT_TRUE(oneLine);
+  EXPECT_EQ(tips, (QStringList{"0 až 2097151", "1 až 15", "0 až 127", "1 až 255\nV přijímači: 180"}));
 }
 
 // Receiver A's set (one network, one transmitter) kept in a file through
