@@ -2,11 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "folders/Folders.h"
 
 namespace writelog {
 
@@ -21,9 +22,8 @@ std::optional<int> receiverSerial;
 }  // namespace
 
 std::string LogPath() {
-  return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-      .filePath(QStringLiteral("zapisy.log"))
-      .toStdString();
+  const std::filesystem::path data = folders::DataDir();
+  return data.empty() ? std::string() : (data / "zapisy.log").string();
 }
 
 void Append(const std::string& path, const TRecord& record) {
@@ -44,7 +44,14 @@ void Append(const std::string& path, const TRecord& record) {
   if (static_cast<std::size_t>(written) != text.size()) Fail(path, "záznam se zapsal jen zčásti (plný disk?)");
 }
 
-void Append(const TRecord& record) { Append(LogPath(), record); }
+void Append(const TRecord& record) {
+  const std::string path = LogPath();
+  if (path.empty())
+    throw EWriteLog(
+        "Záznam o zápisu nelze uložit: účet nemá domovskou složku (proměnná HOME není nastavena a databáze "
+        "uživatelů žádnou neuvádí), a tak ani datovou složku programu");
+  Append(path, record);
+}
 
 TRecord RecordOfWrite(std::string kind, std::string port, TOutcome outcome) {
   TRecord record;

@@ -1,6 +1,6 @@
 #pragma once
-// The write log, zapisy.log in the user's data folder (e.g.
-// ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h) appended for
+// The write log, zapisy.log in the program's data folder (folders/Folders.h,
+// e.g. ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h) appended for
 // every parameter or clock write. Each record goes to the file with one
 // write on a descriptor opened for appending, so a crash can cut at most the
 // record being written, never one before it.
@@ -22,13 +22,14 @@ class EWriteLog : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// <the application's data folder>/zapisy.log.
+// <the program's data folder>/zapisy.log; empty when the account has no
+// home, and so no data folder.
 std::string LogPath();
 
 // Appends the record to the file at path, making the file and its folder
 // when they are missing. Throws EWriteLog when it cannot.
 void Append(const std::string& path, const TRecord& record);
-// Appends to LogPath().
+// Appends to LogPath(); throws EWriteLog, saying so, when there is none.
 void Append(const TRecord& record);
 
 // The record of a write to the connected receiver that has just ended:

@@ -1,5 +1,5 @@
-// The write log: what a record says, and that records are only ever added
-// to the file.
+// The write log: what a record says, that records are only ever added to
+// the file, and where the file is.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <pwd.h>
+#include <unistd.h>
 
+#include "ProcessLimits.h"
 #include "writelog/WriteLog.h"
 
 using namespace writelog;
@@ -30,4 +33,27 @@ TEST(WriteLog, RecordsOfAHeaderAndIndentedDetailsAreAddedToWhatIsThere) {
             "  Mrtvý čas: 180 → 120\n  beze změny\n\n"
             "2026-05-04 01:22:05  hodiny  COM16  výrobní číslo neznámé  neověřeno\n  a / b / c / d\n\n"
             "2026-05-03 15:22:05  hodiny  COM1  výrobní číslo 0  zastaveno\n\n");
+}
+
+// The data folder is found as the port map's folder is: with HOME unset or
+// empty, in the account's home, never under "/".
+TEST(WriteLog, IsInTheDataFolderOfTheAccountsHome) {
+  const passwd* pw = ::getpwuid(::getuid());
+  ASSERT_TRUE(pw && pw->pw_dir);
+  const std::string account = std::string(pw->pw_dir) + "/.local/share/zov-q5r/zapisy.log";
+  struct Case {
+    const char* data;
+    const char* home;
+    std::string path;
+  } cases[] = {
+      {"/srv/data", "/home/op", "/srv/data/zov-q5r/zapisy.log"},
+      {nullptr, "/home/op", "/home/op/.local/share/zov-q5r/zapisy.log"},
+      {nullptr, "", account},
+      {nullptr, nullptr, account},
+  };
+  for (const Case& c : cases) {
+    ScopedEnv data("XDG_DATA_HOME", c.data);
+    ScopedEnv home("HOME", c.home);
+    EXPECT_EQ(LogPath(), c.path) << (c.home ? c.home : "(unset)");
+  }
 }
