@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include "files/Files.h"
 #include "folders/Folders.h"
 
 namespace writelog {
@@ -29,8 +29,9 @@ std::string LogPath() {
 void Append(const std::string& path, const TRecord& record) {
   const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
   if (!QDir().mkpath(folder)) Fail(path, "složku nelze vytvořit");
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) Fail(path, std::strerror(errno));
+  std::string why;
+  const int fd = files::OpenRegularForAppend(path, &why);
+  if (fd < 0) Fail(path, why);
   const std::string text = RecordText(record);
   // The whole record in one write: what is in the file before it stays as
   // it is, whatever becomes of this one.

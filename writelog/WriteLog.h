@@ -3,7 +3,8 @@
 // e.g. ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h) appended for
 // every parameter or clock write. Each record goes to the file with one
 // write on a descriptor opened for appending, so a crash can cut at most the
-// record being written, never one before it.
+// record being written, never one before it. The file must be a regular
+// one: a FIFO or a device of that name is refused, never waited on.
 //
 // It also keeps the connected receiver's serial number, as the parameter
 // read-out of this connection gave it, for the records of the writes that do

@@ -1,5 +1,5 @@
 // The write log: what a record says, that records are only ever added to
-// the file, and where the file is.
+// a regular file, and where the file is.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ProcessLimits.h"
@@ -33,6 +34,21 @@ TEST(WriteLog, RecordsOfAHeaderAndIndentedDetailsAreAddedToWhatIsThere) {
             "  Mrtvý čas: 180 → 120\n  beze změny\n\n"
             "2026-05-04 01:22:05  hodiny  COM16  výrobní číslo neznámé  neověřeno\n  a / b / c / d\n\n"
             "2026-05-03 15:22:05  hodiny  COM1  výrobní číslo 0  zastaveno\n\n");
+}
+
+// Only a regular file takes the records: a FIFO of that name is refused at
+// once (opening it to write would wait for a reader).
+TEST(WriteLog, IsAppendedToARegularFileOnly) {
+  QTemporaryDir dir;
+  const std::string fifo = QDir(dir.path()).filePath(QStringLiteral("zapisy.log")).toStdString();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  try {
+    Append(fifo, TRecord{std::chrono::system_clock::now(), "hodiny", "COM1", 1, TOutcome::Verified, {}});
+    ADD_FAILURE() << "appended to a FIFO";
+  } catch (const EWriteLog& e) {
+    EXPECT_EQ(e.what(), "Záznam o zápisu nelze uložit do souboru " + fifo +
+                            ": je to pojmenovaná roura (FIFO), ne obyčejný soubor");
+  }
 }
 
 // The data folder is found as the port map's folder is: with HOME unset or
