@@ -19,6 +19,21 @@ std::optional<int> receiverSerial;
   throw EWriteLog("Záznam o zápisu nelze uložit do souboru " + path + ": " + why);
 }
 
+// What must come before a record appended to the file open on fd, so that
+// it starts a record of its own. A complete record ends in a blank line; a
+// file that ends otherwise holds a record that an earlier write left cut
+// (a full disk, a file size limit), which is ended here, marked as cut, so
+// that neither it nor this record is read as part of the other.
+std::string EndOfCutRecord(int fd) {
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  if (size <= 0) return std::string();
+  char tail[2] = {0, 0};
+  const std::size_t want = size >= 2 ? 2 : 1;
+  if (::pread(fd, tail, want, size - off_t(want)) != ssize_t(want)) return "\n\n";  // cannot tell: end it
+  if (want == 2 && tail[0] == '\n' && tail[1] == '\n') return std::string();
+  return std::string(tail[want - 1] == '\n' ? "" : "\n") + std::string(kCutRecordMark) + "\n\n";
+}
+
 }  // namespace
 
 std::string LogPath() {
@@ -32,17 +47,20 @@ void Append(const std::string& path, const TRecord& record) {
   std::string why;
   const int fd = files::OpenRegularForAppend(path, &why);
   if (fd < 0) Fail(path, why);
-  const std::string text = RecordText(record);
+  const std::string text = EndOfCutRecord(fd) + RecordText(record);
   // The whole record in one write: what is in the file before it stays as
-  // it is, whatever becomes of this one.
-  ssize_t written;
-  do {
-    written = ::write(fd, text.data(), text.size());
-  } while (written < 0 && errno == EINTR);
-  const int error = errno;
+  // it is, whatever becomes of this one. A write cut short is taken up
+  // again, so that a failure shows with the system's reason (a full disk, a
+  // file size limit); the next record ends what it leaves cut.
+  int error = 0;
+  for (std::size_t done = 0; done < text.size() && error == 0;) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) done += std::size_t(n);
+    else error = n < 0 ? errno : ENOSPC;  // nothing taken: no room
+  }
   ::close(fd);
-  if (written < 0) Fail(path, std::strerror(error));
-  if (static_cast<std::size_t>(written) != text.size()) Fail(path, "záznam se zapsal jen zčásti (plný disk?)");
+  if (error != 0) Fail(path, std::strerror(error));
 }
 
 void Append(const TRecord& record) {

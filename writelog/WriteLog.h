@@ -1,10 +1,11 @@
 #pragma once
 // The write log, zapisy.log in the program's data folder (folders/Folders.h,
-// e.g. ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h) appended for
-// every parameter or clock write. Each record goes to the file with one
-// write on a descriptor opened for appending, so a crash can cut at most the
-// record being written, never one before it. The file must be a regular
-// one: a FIFO or a device of that name is refused, never waited on.
+// e.g. ~/.local/share/zov-q5r/): one record (writelog/WriteRecord.h)
+// appended for every parameter or clock write. Each record goes to the file
+// with one write on a descriptor opened for appending, so a crash can cut at
+// most the record being written, never one before it; the next record ends
+// a cut one first (kCutRecordMark). The file must be a regular one: a FIFO
+// or a device of that name is refused, never waited on.
 //
 // It also keeps the connected receiver's serial number, as the parameter
 // read-out of this connection gave it, for the records of the writes that do
@@ -12,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "writelog/WriteRecord.h"
 
@@ -26,6 +28,10 @@ class EWriteLog : public std::runtime_error {
 // <the program's data folder>/zapisy.log; empty when the account has no
 // home, and so no data folder.
 std::string LogPath();
+
+// The detail line that ends a record an earlier append left cut, before the
+// next record.
+inline constexpr std::string_view kCutRecordMark = "  (záznam není celý: jeho zápis do souboru selhal)";
 
 // Appends the record to the file at path, making the file and its folder
 // when they are missing. Throws EWriteLog when it cannot.

@@ -234,7 +234,7 @@ TEST_F(SetFiles, AReceiversSetClonedToAnotherThroughAFile) {
   frame[3] = 0, frame[4] = 3, frame[5] = 232, frame[6] = OperatorCode;
   EXPECT_EQ(b.Params(), frame);
   const QString log = QString::fromStdString(WriteLogText());
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  parametry  ") +
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}  parametry  ") +
                                  QString::fromStdString(b.PortName()) +
                                  QStringLiteral("  výrobní číslo 1000  ověřeno\n  Mrtvý čas: 180 → 99\n"
                                                 "  Číslo sítě: 0 → 7\n  Číslo vysílače \\(1\\): 0 → 15\n"
