@@ -93,8 +93,10 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
       QStringLiteral("Appends every byte written to the port and read from it to FILE, one line per "
                      "write or read: the time with milliseconds, TX or RX, the bytes in hex and the "
                      "printable ones between bars (14:03:07.512 TX 0D 65 |.e|); the port's opening and "
-                     "closing and every error shown as lines with #. A FILE that cannot be opened ends "
-                     "the program with status 2."),
+                     "closing, every error shown and the date as lines with #. FILE may be a file, a "
+                     "pipe that a program reads or a terminal, never a serial port. A FILE that cannot "
+                     "take the trace ends the program with status 2; one that cannot be written later "
+                     "is reported and the trace stops."),
       QStringLiteral("FILE"));
   parser.addOptions({servisOption, traceOption, help, version});
 

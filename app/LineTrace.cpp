@@ -1,6 +1,5 @@
 #include "app/LineTrace.h"
 
-#include <QDate>
 #include <QObject>
 #include <QPointer>
 #include <exception>
@@ -24,15 +23,29 @@ struct TTraceWiring {
 };
 TTraceWiring wiring;
 
-// "COM1 (/dev/ttyUSB0)": the name and the device it stands for now.
-std::string NameAndDevice(const std::string& name) {
-  std::string device;
+// The device a COM name stands for now, "" when unknown.
+std::string DeviceOf(const std::string& name) {
   try {
-    if (const auto path = serial::ResolvePortDevice(name)) device = path->string();
+    if (const auto path = serial::ResolvePortDevice(name)) return path->string();
   } catch (const std::exception&) {
     // The device scan was refused; the port opened all the same.
   }
-  return name + " (" + (device.empty() ? "device unknown" : device) + ")";
+  return std::string();
+}
+
+// Notes the port just opened (or found open) as "port COM1 (/dev/ttyUSB0)
+// <how>"; when the port's device is the trace's own (a terminal the trace
+// was shown in turned out to be the receiver's line), the trace stops
+// before a line of it reaches the receiver.
+void PortOpened(trace::TTraceFile& file, const std::string& name, const char* how) {
+  const std::string device = DeviceOf(name);
+  if (!device.empty() && file.IsOnDevice(device)) {
+    file.Stop("the port " + name + " has opened the trace's own device " + device +
+              ", and the trace must not write to a serial port");
+    return;
+  }
+  wiring.opened = name + " (" + (device.empty() ? "device unknown" : device) + ")";
+  file.Comment("port " + wiring.opened + " " + how);
 }
 
 }  // namespace
@@ -40,8 +53,8 @@ std::string NameAndDevice(const std::string& name) {
 void StartTrace(trace::TTraceFile& file, bool servis) {
   StopTrace();
   wiring.file = &file;
-  file.Comment("zov-q5r " ZOV_VERSION ", trace started on " +
-               QDate::currentDate().toString(Qt::ISODate).toStdString() + (servis ? ", service mode" : ""));
+  // The file puts the date before the first line.
+  file.Comment(std::string("zov-q5r " ZOV_VERSION ", trace started") + (servis ? ", service mode" : ""));
 
   TChannel& channel = Channel();
   wiring.sent = QObject::connect(&channel, &TChannel::Sent,
@@ -51,13 +64,9 @@ void StartTrace(trace::TTraceFile& file, bool servis) {
 
   TComPort& port = channel.Port();
   wiring.port = &port;
-  if (port.Connected()) {
-    wiring.opened = NameAndDevice(port.Port());
-    file.Comment("port " + wiring.opened + " is open");
-  }
+  if (port.Connected()) PortOpened(file, port.Port(), "is open");
   port.OnAfterOpen = [&file](QObject* sender) {
-    wiring.opened = NameAndDevice(static_cast<TCustomComPort*>(sender)->Port());
-    file.Comment("port " + wiring.opened + " opened");
+    PortOpened(file, static_cast<TCustomComPort*>(sender)->Port(), "opened");
   };
   // By now Port() may hold the name chosen next: the port closed is the one
   // opened.
