@@ -2,7 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "ProgramInfo.h"
 #include "trace/TraceFile.h"
@@ -17,13 +19,64 @@ const char* const kDescription =
     "Ports are named COM1 to COM16. COMn is the entry COMn of the port map\n"
     "$XDG_CONFIG_HOME/zov-q5r/ports (default ~/.config/zov-q5r/ports), a symlink to a\n"
     "device; the serial devices present take the numbers that the map leaves free.\n"
-    "Opening a port needs membership of the group dialout. See zov-q5r(1).";
+    "Opening a port needs membership of the group dialout.\n"
+    "\n"
+    "Qt's own options (-platform, -session, -style and the others) go to Qt. See zov-q5r(1).";
+
+// Qt's own options, which the application object takes from the command
+// line (QGuiApplication, QApplication and the X11 platform), with one dash
+// or two. A session manager restoring the desktop starts the program with
+// -session ID.
+struct TQtOption {
+  const char* name;
+  bool value;   // the next argument is its value
+  bool equals;  // "-name=value" too
+};
+const TQtOption kQtOptions[] = {
+    {"platform", true, false},      {"platformpluginpath", true, false}, {"platformtheme", true, false},
+    {"plugin", true, false},        {"qwindowgeometry", true, false},    {"qwindowicon", true, false},
+    {"qwindowtitle", true, false},  {"session", true, false},            {"style", true, true},
+    {"stylesheet", true, true},     {"qmljsdebugger", true, true},       {"display", true, false},
+    {"geometry", true, false},      {"title", true, false},              {"icon", true, false},
+    {"name", true, false},          {"visual", true, false},             {"reverse", false, false},
+    {"widgetcount", false, false},  {"nograb", false, false},            {"dograb", false, false},
+    {"sync", false, false},         {"testability", false, false},
+};
+
+// The arguments without Qt's own options, which the program leaves to the
+// application object; *missing names a Qt option given without its value.
+QStringList WithoutQtOptions(const QStringList& args, QString* missing) {
+  QStringList kept = args.mid(0, 1);
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QString& arg = args[i];
+    if (arg == QLatin1String("--")) {  // what follows is no option
+      kept << args.mid(i);
+      break;
+    }
+    const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    const auto qt = std::find_if(std::begin(kQtOptions), std::end(kQtOptions), [&](const TQtOption& o) {
+      return name == QLatin1String(o.name) || (o.equals && name.startsWith(QLatin1String(o.name) + '='));
+    });
+    if (!arg.startsWith(QLatin1Char('-')) || qt == std::end(kQtOptions)) {
+      kept << arg;
+      continue;
+    }
+    if (!qt->value || name.contains(QLatin1Char('='))) continue;
+    if (++i == args.size()) {
+      *missing = arg;
+      break;
+    }
+  }
+  return kept;
+}
 
 }  // namespace
 
 std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& options) {
-  QStringList args;
-  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  QStringList all;
+  for (int i = 0; i < argc; ++i) all << QString::fromLocal8Bit(argv[i]);
+  QString missing;
+  const QStringList args = WithoutQtOptions(all, &missing);
   QCommandLineParser parser;
   parser.setApplicationDescription(QString::fromUtf8(kDescription));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
@@ -40,8 +93,10 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
       QStringLiteral("Appends every byte written to the port and read from it to FILE, one line per "
                      "write or read: the time with milliseconds, TX or RX, the bytes in hex and the "
                      "printable ones between bars (14:03:07.512 TX 0D 65 |.e|); the port's opening and "
-                     "closing and every error shown as lines with #. A FILE that cannot be opened ends "
-                     "the program with status 2."),
+                     "closing, every error shown and the date as lines with #. FILE may be a file, a "
+                     "pipe that a program reads or a terminal, never a serial port. A FILE that cannot "
+                     "take the trace ends the program with status 2; one that cannot be written later "
+                     "is reported and the trace stops."),
       QStringLiteral("FILE"));
   parser.addOptions({servisOption, traceOption, help, version});
 
@@ -49,6 +104,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
     std::fprintf(stderr, "zov-q5r: %s\nTry 'zov-q5r --help'.\n", why.toLocal8Bit().constData());
     return 2;
   };
+  if (!missing.isEmpty()) return refuse(QStringLiteral("Missing value after '%1'.").arg(missing));
   if (!parser.parse(args)) return refuse(parser.errorText());
   if (!parser.positionalArguments().isEmpty())
     return refuse(QStringLiteral("unexpected argument '%1'; the program takes none.")

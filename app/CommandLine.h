@@ -1,9 +1,10 @@
 #pragma once
 // The program's command line: --servis and --trace FILE for technicians and
-// support, --help and --version; anything else is refused with exit status
-// 2. It is read before the application object exists, so that --help and
-// --version work without a display, and a trace file that cannot be opened
-// is refused at once.
+// support, --help and --version, and Qt's own options (-platform, -session
+// ...), which are left to the application object; anything else is refused
+// with exit status 2. It is read before the application object exists, so
+// that --help and --version work and an unknown option is refused without
+// a display, and a trace file that cannot be opened is refused at once.
 #include <optional>
 
 #include "app/StartOptions.h"

@@ -3,19 +3,41 @@
 #include <QDir>
 #include <QLockFile>
 #include <QMessageBox>
-#include <QStandardPaths>
+#include <QSysInfo>
 #include <cstdio>
-#include <unistd.h>
+#include <filesystem>
+#include <string>
 
-QString InstanceLockPath(const QString& title) {
+#include "folders/Folders.h"
+
+QString InstanceLockName(const QString& title) {
   QString name;
   for (QChar c : title) name += (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('.') ? c : QLatin1Char('_');
-  QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (dir.isEmpty()) {
-    dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    name += QStringLiteral("-%1").arg(::getuid());
+  return name;
+}
+
+QString InstanceLockPath(const QString& title) {
+  QString name = InstanceLockName(title);
+  // Only where no one else may write: in a shared folder another user could
+  // plant a lock naming a running process of this name and keep the
+  // program from starting.
+  std::string refused;
+  std::filesystem::path dir = folders::RuntimeDir(&refused);
+  if (!refused.empty())
+    std::fprintf(stderr, "zov-q5r: XDG_RUNTIME_DIR is not used for the instance lock: %s\n", refused.c_str());
+  if (dir.empty()) {
+    // The data folder, kept private. A home may be shared by several
+    // machines, and a lock holds for its own machine only.
+    dir = folders::DataDir();
+    std::string why;
+    if (dir.empty() || !folders::MakePrivateDir(dir, &why)) {
+      std::fprintf(stderr, "zov-q5r: no private folder for the instance lock (%s)\n",
+                   dir.empty() ? "no runtime folder, no home" : why.c_str());
+      return QString();
+    }
+    name += QLatin1Char('-') + QSysInfo::machineHostName();
   }
-  return QDir(dir).filePath(name + QStringLiteral(".lock"));
+  return QDir(QString::fromStdString(dir.string())).filePath(name + QStringLiteral(".lock"));
 }
 
 TSingleInstance::TSingleInstance(const QString& title) : path_(InstanceLockPath(title)) {}
@@ -23,6 +45,10 @@ TSingleInstance::TSingleInstance(const QString& title) : path_(InstanceLockPath(
 TSingleInstance::~TSingleInstance() = default;
 
 bool TSingleInstance::Acquire() {
+  if (path_.isEmpty()) {
+    std::fprintf(stderr, "zov-q5r: starting without the instance lock\n");
+    return true;
+  }
   lock_ = std::make_unique<QLockFile>(path_);
   // Age does not make a lock stale, only a dead owner does.
   lock_->setStaleLockTime(0);

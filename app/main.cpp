@@ -7,8 +7,12 @@
 #include "app/CommandLine.h"
 #include "app/Logo.h"
 #include "app/Program.h"
+#include "files/Files.h"
 
 int main(int argc, char** argv) {
+  // A pipe whose reader has gone (the trace, stderr) or the file size limit
+  // make a write fail, which is reported, instead of ending the program.
+  files::IgnoreWriteSignals();
   TStartOptions options;
   if (const auto status = HandleCommandLine(argc, argv, options)) return *status;
   QApplication app(argc, argv);

@@ -2,11 +2,12 @@
 
 #include <QDir>
 
-#include "ui/Files.h"
+#include "files/Files.h"
 
 void SaveMonitorFile(const QString& fileName, std::string_view bytes) {
-  if (!SaveWholeFile(fileName, bytes))
-    throw EMonitorFile("Cannot create file " + QDir::toNativeSeparators(fileName).toStdString());
+  std::string why;
+  if (!files::SaveWholeFile(fileName, bytes, &why))
+    throw EMonitorFile("Cannot create file " + QDir::toNativeSeparators(fileName).toStdString() + ": " + why);
 }
 
 QString MonitorFileName(const QDateTime& readOut) {

@@ -12,11 +12,10 @@ class EMonitorFile : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Writes bytes to fileName, replacing the file if it exists. The new content
-// goes to a temporary file beside it that replaces the old file only once it
-// is complete, so a failure (no such folder, no permission, a full disk, a
-// file size limit) leaves the old file as it was and throws EMonitorFile
-// "Cannot create file <name>".
+// Writes bytes to fileName whole, in place of a regular file or under a new
+// name (files/Files.h): a failure (a FIFO or a device of that name, no such
+// folder, no permission, a full disk, a file size limit) leaves the old file
+// as it was and throws EMonitorFile "Cannot create file <name>: <reason>".
 void SaveMonitorFile(const QString& fileName, std::string_view bytes);
 
 // The name the save dialog offers for a monitor read out at that moment,

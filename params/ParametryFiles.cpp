@@ -3,13 +3,13 @@
 // receiver, and the write log's record of every write.
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QStandardPaths>
 #include <stdexcept>
 
 #include "ProgramInfo.h"
+#include "files/Files.h"
 #include "link/Channel.h"
 #include "params/ParamFile.h"
 #include "params/ParamVerify.h"
@@ -94,9 +94,10 @@ void TParametry::UlozitClick() {
   origin.WriteOrder = receiverImage_[kOrderByte];
   origin.SavedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
   origin.ProgramVersion = ZOV_VERSION;
-  if (!SaveWholeFile(fileName, SetFileText(*values, origin)))
+  std::string why;
+  if (!files::SaveWholeFile(fileName, SetFileText(*values, origin), &why))
     throw std::runtime_error("Sadu parametrů nelze uložit do souboru " +
-                             QDir::toNativeSeparators(fileName).toStdString());
+                             QDir::toNativeSeparators(fileName).toStdString() + ": " + why);
 }
 
 void TParametry::NacistClick() {
@@ -104,15 +105,15 @@ void TParametry::NacistClick() {
       chooseFile_({false, QStringLiteral("Načíst sadu parametrů"), Filter(), QStringLiteral("q5r"), SetFolder()});
   if (fileName.isEmpty()) return;
   setFolder_ = QFileInfo(fileName).absolutePath();
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly))
-    throw std::runtime_error("Soubor " + QDir::toNativeSeparators(fileName).toStdString() +
-                             " nelze otevřít: " + file.errorString().toStdString());
-  // No more than a set file may hold, and one byte to tell a larger one.
-  const QByteArray bytes = file.read(qint64(kSetFileMaxBytes) + 1);
+  // No more than a set file may hold, and one byte to tell a larger one. A
+  // FIFO or a device is refused without waiting on it.
+  std::string why;
+  const std::optional<std::string> bytes = files::ReadRegularFile(fileName, kSetFileMaxBytes + 1, &why);
+  if (!bytes)
+    throw std::runtime_error("Soubor " + QDir::toNativeSeparators(fileName).toStdString() + " nelze otevřít: " + why);
   TValues values;
   try {
-    values = ReadSetFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    values = ReadSetFile(*bytes);
   } catch (const ESetFile& e) {
     // Nothing of the file has reached the fields.
     MessageDialog().ShowText(QStringLiteral("Soubor %1, řádek %2:\n%3")

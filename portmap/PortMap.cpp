@@ -1,39 +1,23 @@
 #include "portmap/PortMap.h"
 
+#include "folders/Folders.h"
+
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <system_error>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace serial {
 
 namespace {
-
-// $HOME when it is an absolute path, else the account's home in the password
-// database; empty when neither gives one. Never a shared directory such as
-// /tmp, where another user could plant a COM entry.
-fs::path HomeDir() {
-  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
-  passwd pw{};
-  passwd* found = nullptr;
-  int e;
-  while ((e = ::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found)) == ERANGE) buf.resize(buf.size() * 2);
-  if (e != 0 || !found || !pw.pw_dir || pw.pw_dir[0] != '/') return {};
-  return pw.pw_dir;
-}
 
 void WarnNoPortMap() {
   static std::once_flag once;
@@ -99,14 +83,14 @@ bool Dangling(const fs::path& entry) {
 }  // namespace
 
 fs::path PortMapDir() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-    return fs::path(xdg) / "zov-q5r" / "ports";
-  const fs::path home = HomeDir();
-  if (home.empty()) {
+  // Never a shared directory such as /tmp, where another user could plant
+  // a COM entry: without a home there is no map.
+  const fs::path config = folders::ConfigDir();
+  if (config.empty()) {
     WarnNoPortMap();
     return {};
   }
-  return home / ".config" / "zov-q5r" / "ports";
+  return config / "ports";
 }
 
 std::map<int, fs::path> PortMapEntries() {

@@ -10,11 +10,11 @@
 
 namespace serial {
 
+// "ports" in the program's configuration folder (folders/Folders.h):
 // $XDG_CONFIG_HOME/zov-q5r/ports, or ~/.config/zov-q5r/ports when
-// XDG_CONFIG_HOME is unset or not an absolute path. The home is $HOME when
-// that is an absolute path, otherwise the account's home in the password
-// database. An account with no home at all has no port map: the path is
-// empty, and a warning says so on stderr (once).
+// XDG_CONFIG_HOME is unset or not an absolute path. An account with no home
+// at all has no port map: the path is empty, and a warning says so on stderr
+// (once).
 std::filesystem::path PortMapDir();
 
 // The entries present, by COM number: the path each one stands for (the

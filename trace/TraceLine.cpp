@@ -15,15 +15,16 @@ std::string TimeText(const TTimeOfDay& at) {
 
 }  // namespace
 
-TTimeOfDay LocalTimeOfDay(std::chrono::system_clock::time_point at) {
+TLocalMoment LocalMoment(std::chrono::system_clock::time_point at) {
   using namespace std::chrono;
   const auto sinceEpoch = at.time_since_epoch();
   const auto secs = duration_cast<seconds>(sinceEpoch);
   const std::time_t t = static_cast<std::time_t>(secs.count());
   std::tm local{};
   localtime_r(&t, &local);
-  return {local.tm_hour, local.tm_min, local.tm_sec,
-          static_cast<int>(duration_cast<milliseconds>(sinceEpoch - secs).count())};
+  return {{local.tm_hour, local.tm_min, local.tm_sec,
+           static_cast<int>(duration_cast<milliseconds>(sinceEpoch - secs).count())},
+          {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, static_cast<int>(local.tm_gmtoff / 60)}};
 }
 
 std::string DataLine(const TTimeOfDay& at, TDirection direction, std::string_view bytes) {
@@ -62,6 +63,14 @@ std::string CommentLine(const TTimeOfDay& at, std::string_view text) {
   }
   line += '\n';
   return line;
+}
+
+std::string DateLine(const TTimeOfDay& at, const TLocalDate& date) {
+  const int size = date.utcOffsetMinutes < 0 ? -date.utcOffsetMinutes : date.utcOffsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof text, "date %04d-%02d-%02d, UTC offset %c%02d%02d", date.year, date.month, date.day,
+                date.utcOffsetMinutes < 0 ? '-' : '+', size / 60, size % 60);
+  return CommentLine(at, text);
 }
 
 }  // namespace trace

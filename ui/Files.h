@@ -1,8 +1,7 @@
 #pragma once
-// The files the dialogs save and open: Qt's own file dialog to choose one,
-// and a file written whole or not at all.
+// The file dialog with which the dialogs ask for the files they save and
+// open. Saving and reading them is files/Files.h's.
 #include <QString>
-#include <string_view>
 
 class QWidget;
 
@@ -19,9 +18,3 @@ struct TFileQuestion {
 // folder. A save asks before it replaces a file. The file chosen, or an
 // empty text when the operator cancels.
 QString AskFileName(QWidget* parent, const TFileQuestion& question);
-
-// Writes bytes to fileName, replacing the file if it exists. The new content
-// goes to a temporary file beside it that replaces the old file only once it
-// is complete, so a failure (no such folder, no permission, a full disk, a
-// file size limit) leaves the old file as it was: false then.
-bool SaveWholeFile(const QString& fileName, std::string_view bytes);

@@ -16,13 +16,18 @@ std::string_view OutcomeText(TOutcome outcome) {
 
 namespace {
 
+// "2026-10-25 02:30:00 +0200": with the offset from UTC, so that the hour
+// that repeats when the clocks go back is told apart.
 std::string LocalDateTime(std::chrono::system_clock::time_point at) {
   const std::time_t t = std::chrono::system_clock::to_time_t(at);
   std::tm local{};
   localtime_r(&t, &local);
+  const long offset = local.tm_gmtoff / 60;  // minutes east of UTC
+  const long size = offset < 0 ? -offset : offset;
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %c%02ld%02ld", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                size / 60, size % 60);
   return text;
 }
 

@@ -2,15 +2,16 @@
 // One record of the write log: what was written to which receiver, and what
 // came of it. Plain C++.
 //
-//   2026-05-03 14:22:05  parametry  COM2  výrobní číslo 4660  ověřeno
+//   2026-05-03 14:22:05 +0200  parametry  COM2  výrobní číslo 4660  ověřeno
 //     Mrtvý čas: 180 → 120
 //     Adresa (5): 0 → 612345
 //
-// A header line: the local date and time, what was written ("parametry" or
-// "hodiny"), the COM name, the receiver's serial number ("výrobní číslo
-// neznámé" when no read-out has given it) and the outcome, two spaces
-// apart; then the details, each on a line of its own indented by two
-// spaces; then a blank line. A line break inside a detail becomes " / ".
+// A header line: the local date and time with its offset from UTC, what was
+// written ("parametry" or "hodiny"), the COM name, the receiver's serial
+// number ("výrobní číslo neznámé" when no read-out has given it) and the
+// outcome, two spaces apart; then the details, each on a line of its own
+// indented by two spaces; then a blank line. A line break inside a detail
+// becomes " / ".
 #include <chrono>
 #include <optional>
 #include <string>

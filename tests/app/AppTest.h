@@ -3,6 +3,9 @@
 // the program's windows.
 #include <gtest/gtest.h>
 
+#include <QLockFile>
+#include <QString>
+
 #include "DialogTest.h"
 #include "app/Forms.h"
 
@@ -11,3 +14,11 @@ class WithForms : public ::testing::Test {
   void SetUp() override { CreateForms(); }
   void TearDown() override { DestroyForms(); }
 };
+
+// Whether the instance lock at lockPath is held by the process pid.
+inline bool LockHeldBy(const QString& lockPath, qint64 pid) {
+  QLockFile probe(lockPath);
+  qint64 owner = 0;
+  QString host, app;
+  return probe.getLockInfo(&owner, &host, &app) && owner == pid;
+}

@@ -1,6 +1,7 @@
 // The program's command line, run as a process without any display: --help
-// and --version answer before a window could be needed, and anything else,
-// a trace file that cannot be opened included, is refused with exit status 2.
+// and --version answer before a window could be needed, Qt's own options are
+// left to Qt, and anything else, a trace file that cannot be opened
+// included, is refused with exit status 2.
 #include <QProcess>
 
 #include "AppTest.h"
@@ -26,6 +27,12 @@ TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
       {{"--trace"}, 2, "", "zov-q5r: Missing value after '--trace'."},
       {{"--trace", "/nonexistent/trace.log"}, 2, "",
        "zov-q5r: cannot open the trace file '/nonexistent/trace.log': No such file or directory\n"},
+      // Qt's own options are Qt's; the program's are answered all the same.
+      {{"-platform", "xcb", "--version"}, 0, "zov-q5r " ZOV_VERSION "\n", ""},
+      {{"-session", "10d6a6b0c1e2f3", "--help"}, 0, "Qt's own options", ""},
+      {{"-platform"}, 2, "", "zov-q5r: Missing value after '-platform'."},
+      {{"-style", "Fusion", "--frobnicate"}, 2, "", "zov-q5r: Unknown option 'frobnicate'."},
+      {{"-platform=xcb"}, 2, "", "zov-q5r: Unknown options: p, l, a, t, f, o, r, m, =, x, c, b."},
   };
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));

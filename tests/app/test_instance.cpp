@@ -8,12 +8,14 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 #include "AppTest.h"
 #include "app/Forms.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "app/ZOV.h"
+#include "folders/Folders.h"
 
 namespace {
 
@@ -40,14 +42,7 @@ class Instance {
 };
 
 QString LockIn(const QString& runtimeDir) {
-  return QDir(runtimeDir).filePath(QFileInfo(InstanceLockPath(kTitle)).fileName());
-}
-
-bool LockHeldBy(const QString& lockPath, qint64 pid) {
-  QLockFile probe(lockPath);
-  qint64 owner = 0;
-  QString host, app;
-  return probe.getLockInfo(&owner, &host, &app) && owner == pid;
+  return QDir(runtimeDir).filePath(InstanceLockName(kTitle) + QStringLiteral(".lock"));
 }
 
 }  // namespace
@@ -119,4 +114,49 @@ TEST(SingleInstance, TheLockIsHeldWhileTheGuardLivesAndFreedAfterwards) {
   }
   TSingleInstance again(kTitle);
   EXPECT_TRUE(again.Acquire());
+}
+
+// A runtime folder that others may write in is not used for the lock, nor
+// is the shared temporary folder: there another user could plant a lock
+// naming a running process of the program's name (this test's own process
+// holds the planted locks here) and keep the program from starting. The
+// lock goes to a folder of the user's alone.
+TEST(SingleInstance, IsNeverKeptWhereAnotherUserCouldPlantOne) {
+  QTemporaryDir base, tmp;
+  const QByteArray oldTmp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", tmp.path().toUtf8());
+  const QString lockName = InstanceLockName(kTitle);
+  // Where the lock used to go when the runtime folder could not be used.
+  QLockFile plantedInTmp(QDir(tmp.path()).filePath(QStringLiteral("%1-%2.lock").arg(lockName).arg(::getuid())));
+  ASSERT_TRUE(plantedInTmp.tryLock(0));
+  const auto folder = [&](const char* name, QFile::Permissions permissions) {
+    const QString path = QDir(base.path()).filePath(QString::fromLatin1(name));
+    QDir().mkdir(path);
+    QFile::setPermissions(path, permissions);
+    return path;
+  };
+  const QFile::Permissions own = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+  const QFile::Permissions everyone = own | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+  const QString foreign = folder("foreign", own);
+  const bool root = ::geteuid() == 0;
+  if (root) ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+  QStringList runtimes{folder("world", everyone), folder("group", own | QFile::WriteGroup | QFile::ExeGroup),
+                       QStringLiteral("relative/runtime")};
+  if (root) runtimes << foreign;
+  for (const QString& runtime : runtimes) {
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    // A lock planted in the runtime folder itself.
+    QLockFile planted(QDir(runtime).filePath(lockName + QStringLiteral(".lock")));
+    planted.tryLock(0);
+    TSingleInstance instance(kTitle);
+    EXPECT_TRUE(instance.Acquire()) << runtime.toStdString();
+    const QString dir = QFileInfo(instance.LockPath()).absolutePath();
+    EXPECT_NE(dir, runtime);
+    EXPECT_NE(dir, tmp.path());
+    std::string why;
+    EXPECT_TRUE(folders::IsPrivateDir(dir.toStdString(), &why)) << dir.toStdString() << ": " << why;
+  }
+  if (oldTmp.isNull()) qunsetenv("TMPDIR");
+  else qputenv("TMPDIR", oldTmp);
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "DialogTest.h"
 #include "ProgramInfo.h"
@@ -12,7 +14,9 @@
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "connect/ComInit.h"
+#include "link/Channel.h"
 #include "params/Parametry.h"
+#include "portmap/PortMap.h"
 #include "serial/ComPort.h"
 #include "sim/Receiver.h"
 
@@ -89,12 +93,60 @@ TEST(LineTrace, HoldsALoginAndAReadOutByteForByteAsTheReceiverSawThem) {
   TTraceRead t = ReadTrace(path);
   EXPECT_EQ(t.tx, rx.ReceivedText());
   EXPECT_EQ(t.rx, rx.SentText());
+  // The date first, and again should midnight pass meanwhile.
+  static const QRegularExpression date(QStringLiteral("^# date \\d{4}-\\d\\d-\\d\\d, UTC offset [+-]\\d{4}$"));
+  ASSERT_GT(t.other.size(), 1);
+  EXPECT_TRUE(date.match(t.other[1]).hasMatch()) << t.other[1].toStdString();
+  t.other.removeIf([](const QString& line) { return date.match(line).hasMatch(); });
   ASSERT_EQ(t.other.size(), 6) << t.other.join('\n').toStdString();
-  EXPECT_TRUE(t.other.takeAt(1).startsWith(QStringLiteral("# zov-q5r " ZOV_VERSION ", trace started on ")));
+  EXPECT_EQ(t.other.takeAt(1), QStringLiteral("# zov-q5r " ZOV_VERSION ", trace started"));
   const QString port = QString::fromStdString("# port " + rx.PortName() + " (" + rx.DevicePath() + ")");
   EXPECT_EQ(t.other, (QStringList{QStringLiteral("# an earlier run"), QStringLiteral("# error: Nepovolený vstup"),
                                   QStringLiteral("# error: '1x' is not a valid integer value"),
                                   port + QStringLiteral(" opened"), port + QStringLiteral(" closed")}));
+}
+
+// A trace shown on a terminal that turns out to be the receiver's line (the
+// port opens the trace's own device) stops before a line of it reaches the
+// line, and says so once.
+TEST(LineTrace, StopsBeforeALineReachesThePortsOwnDevice) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+  const std::string device = ::ptsname(master);
+  TStartOptions options;
+  std::string why;
+  options.trace = trace::TTraceFile::Open(device, &why);
+  ASSERT_TRUE(options.trace) << why;
+  trace::TTraceFile& file = *options.trace;
+  std::vector<std::string> reports;
+  file.SetReporter([&](const std::string& message) { reports.push_back(message); });
+  const auto readMaster = [master] {
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) got.append(buf, std::size_t(n));
+    return got;
+  };
+  CreateForms(options);
+  std::string before;
+  EXPECT_TRUE(WaitUntil([&] { return (before += readMaster()).find("trace started") != std::string::npos; }));
+  const int number = serial::PublishFirstFreePort(device);
+  ASSERT_GT(number, 0);
+  const std::string name = "COM" + std::to_string(number);
+  ZOV->ComPort1->SetPort(name);
+  ZOV->ComPort1->OpenPort();
+  const bool stopped = file.Stopped();
+  Channel().Port().SendText("e");  // the port's own byte, which the trace would note
+  std::string after;
+  EXPECT_TRUE(WaitUntil([&] { return (after += readMaster()).find('e') != std::string::npos; }));
+  DestroyForms();
+  serial::UnpublishPort(number);
+  ::close(master);
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(after, "e");
+  EXPECT_EQ(reports, std::vector<std::string>{"zov-q5r: tracing stops, the port " + name +
+                                              " has opened the trace's own device " + device +
+                                              ", and the trace must not write to a serial port"});
 }
 
 }  // namespace

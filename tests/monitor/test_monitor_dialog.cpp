@@ -170,7 +170,7 @@ TEST_F(MonitorDialog, ShowsSavesAndClearsTheMonitorAsTheReceiverSentIt) {
   EXPECT_TRUE(asked);
   EXPECT_TRUE(replaced == monitor);
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.txt"))));
-  EXPECT_EQ(error.text, QStringLiteral("Cannot create file ") + file + QStringLiteral("/x.txt"));
+  EXPECT_EQ(error.text, QStringLiteral("Cannot create file ") + file + QStringLiteral("/x.txt: Not a directory"));
 
   // "\r", a second's wait, "m"; then "n" and the dialog closes half a second
   // later. Nothing else went out. The waits are timed on the program's clock

@@ -481,5 +481,5 @@ TEST_F(ParamDialog, ARecordThatCannotBeWrittenIsOneErrorBoxAndTheWriteStands) {
            [&] { d->Button2->click(); });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
   EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Záznam o zápisu nelze uložit do souboru ") +
-                                     QString::fromStdString(writelog::LogPath()) + QStringLiteral(": Is a directory")});
+                                     QString::fromStdString(writelog::LogPath()) + QStringLiteral(": je to složka, ne obyčejný soubor")});
 }

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "ReceiverTest.h"
 #include "app/Chyba.h"
@@ -302,7 +303,7 @@ TEST_F(SetFiles, AReceiversSetClonedToAnotherThroughAFile) {
   frame[3] = 0, frame[4] = 3, frame[5] = 232, frame[6] = OperatorCode;
   EXPECT_EQ(b.Params(), frame);
   const QString log = QString::fromStdString(WriteLogText());
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  parametry  ") +
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}  parametry  ") +
                                  QString::fromStdString(b.PortName()) +
                                  QStringLiteral("  výrobní číslo 1000  ověřeno\n  Mrtvý čas: 180 → 99\n"
                                                 "  Číslo sítě: 0 → 7\n  Číslo vysílače \\(1\\): 0 → 15\n"
@@ -311,4 +312,43 @@ TEST_F(SetFiles, AReceiversSetClonedToAnotherThroughAFile) {
                   .match(log)
                   .hasMatch())
       << log.toStdString();
+}
+
+// A set file that is not a regular file is an error box and nothing else:
+// "Načíst sadu…" on a FIFO is refused at once (opening it to read would wait
+// for a writer, and hold up the windows and the serial hand-over with them),
+// and "Uložit sadu…" leaves it a FIFO.
+TEST_F(SetFiles, AFifoIsRefusedAtOnceAndLeftAsItWas) {
+  StartLoggedIn();
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath(QStringLiteral("sada.q5r"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString notRegular = QStringLiteral(": je to pojmenovaná roura (FIFO), ne obyčejný soubor");
+  Parametry->SetFileChooser([&](const TFileQuestion&) { return fifo; });
+  QStringList seen;
+  bool saved = false;
+  const auto error = [&](bool afterSave) {
+    return [&, afterSave] { return !MessageBoxText().isEmpty() && saved == afterSave; };
+  };
+  const auto note = [&](std::function<void()> next) {
+    return [&, next] {
+      seen << MessageBoxText();
+      PressMessageBoxOk();
+      Later(next);
+    };
+  };
+  Script s;
+  s.Then("the read-out", ReadOutDone, [] { Parametry->Nacist->click(); })
+      .Then("the open refused", error(false), note([&] {
+              saved = true;
+              Parametry->Ulozit->click();
+            }))
+      .Then("the save refused", error(true), note([] { Parametry->Button2->click(); }));
+  ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }, 30000));
+  EXPECT_EQ(seen, (QStringList{"Soubor " + fifo + " nelze otevřít" + notRegular,
+                               "Sadu parametrů nelze uložit do souboru " + fifo + notRegular}));
+  struct stat st {};
+  EXPECT_TRUE(::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+            QStringList{"sada.q5r"});  // no temporary file left
 }

@@ -1,5 +1,7 @@
 #include "portmap/PortMap.h"
 
+#include "ProcessLimits.h"
+
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,30 +35,6 @@ class PortMapTest : public ::testing::Test {
   }
   fs::path dir_;
   std::string old_;
-};
-
-// Sets or unsets an environment variable for the object's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    had_ = std::getenv(name) != nullptr;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      ::setenv(name_, old_.c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
 };
 
 fs::path AccountHome() {
