@@ -118,7 +118,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv, TStartOptions& optio
     return 0;
   }
   if (parser.isSet(version)) {
-    std::printf("zov-q5r %s\n", ZOV_VERSION);
+    std::printf("zov-q5r %s\n%s\n", ZOV_VERSION, ZOV_LICENCE_LINE);
     return 0;
   }
   options.servis = parser.isSet(servisOption);

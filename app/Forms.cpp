@@ -1,8 +1,11 @@
 #include "app/Forms.h"
 
+#include <QApplication>
+
 #include "app/Chyba.h"
 #include "app/Exit.h"
 #include "app/LineTrace.h"
+#include "app/Navod.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
 #include "connect/ComInit.h"
@@ -21,6 +24,7 @@ TMon* Mon = nullptr;
 TSetTim* SetTim = nullptr;
 TComInit* ComInit = nullptr;
 TExit* Exit = nullptr;
+TNavod* Navod = nullptr;
 
 namespace {
 
@@ -111,6 +115,9 @@ void CreateForms(const TStartOptions& options) {
   SetTim = new TSetTim;
   ComInit = new TComInit(RcvInit);
   Exit = new TExit;
+  // The guide as installed beside this program, or as the build made it.
+  Navod = new TNavod(GuideFile(QCoreApplication::applicationDirPath()));
+  qApp->installEventFilter(Navod);
   WireConnection(options.servis);
   if (options.servis) ApplyServiceMode();
   RouteComponentErrorsThroughChannel();
@@ -123,6 +130,7 @@ void DestroyForms() {
   if (ZOV) ZOV->DestroyPort();
   StopTrace();
   InstallApplicationErrorHandler();
+  Destroy(Navod);  // and with it its watch for F1
   Destroy(Exit);
   Destroy(ComInit);
   Destroy(SetTim);

@@ -180,7 +180,7 @@ int ParseCommandLine(int argc, char** argv, sim::Options& o) {
     return 0;
   }
   if (parser.isSet(version)) {
-    std::printf("zov-receiver-sim %s\n", ZOV_VERSION);
+    std::printf("zov-receiver-sim %s\n%s\n", ZOV_VERSION, ZOV_LICENCE_LINE);
     return 0;
   }
   if (!parser.positionalArguments().isEmpty())

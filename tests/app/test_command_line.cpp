@@ -19,7 +19,7 @@ TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
   const Case cases[] = {
       {{"--help"}, 0, "Usage: zov-q5r [OPTION]", ""},
       {{"-h"}, 0, "--version", ""},
-      {{"--version"}, 0, "zov-q5r " ZOV_VERSION "\n", ""},
+      {{"--version"}, 0, "zov-q5r " ZOV_VERSION "\nLicence GPL-3.0-or-later: ", ""},
       {{"--frobnicate"}, 2, "", "zov-q5r: Unknown option 'frobnicate'.\nTry 'zov-q5r --help'."},
       {{"--version", "COM1"}, 2, "", "unexpected argument 'COM1'"},
       {{"--help"}, 0, "--trace <FILE>", ""},
