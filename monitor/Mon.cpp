@@ -2,21 +2,30 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QTextOption>
 
 #include "link/Channel.h"
+#include "serial/ComPort.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/Readout.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Files.h"
 #include "ui/Question.h"
+#include "writelog/WriteLog.h"
 
 namespace {
 const char* const kReading = "Probíhá čtení monitoru přijímače";
 const char* const kReadFailed = "Chyba čtení monitoru přijímače";
 }  // namespace
 
-TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
+namespace {
+// The line below the buttons: where the last save went.
+constexpr int kSavedTop = 573;
+constexpr int kSavedHeight = 24;
+}  // namespace
+
+TMon::TMon(QWidget* parent) : TForm(827, kSavedTop + kSavedHeight, parent) {
   SetCaption(QStringLiteral("Monitor přijímače"));
   setFont(SansFont(17));
 
@@ -66,6 +75,12 @@ TMon::TMon(QWidget* parent) : TForm(827, 573, parent) {
     b->setFont(SansFont(17, true));
     b->setAutoDefault(true);
   }
+  Ulozeno = new TPanel(this);
+  SetBounds(Ulozeno, 8, kSavedTop - 4, 809, kSavedHeight);
+  Ulozeno->SetFlat(true);
+  Ulozeno->setFont(SansFont(13, true));
+  Ulozeno->setWordWrap(false);
+  Ulozeno->setFocusPolicy(Qt::NoFocus);
   setTabOrder(Button2, Button1);
   setTabOrder(Button1, Nul);
 
@@ -101,6 +116,9 @@ void TMon::FormActivate() {
   Panel->SetCaption(QString::fromUtf8(kReading));
   Button2->setEnabled(false);
   Nul->setEnabled(false);
+  // A new read-out: nothing of it saved yet.
+  savedTo_.clear();
+  Ulozeno->SetCaption(QString());
   SetActiveControl(Button1);
 
   monitor::TMonitorLine line;
@@ -167,24 +185,43 @@ void TMon::Button2Click() {
   folder_ = QFileInfo(fileName).absolutePath();
   // The bytes as the receiver sent them, not the memo's decoded text.
   SaveMonitorFile(fileName, RxText().Text());
+  savedTo_ = fileName;
+  const QFontMetrics metrics(Ulozeno->font());
+  Ulozeno->SetCaption(QStringLiteral("Uloženo do ") +
+                      metrics.elidedText(QDir::toNativeSeparators(fileName), Qt::ElideMiddle,
+                                         Ulozeno->width() - metrics.horizontalAdvance(QStringLiteral("Uloženo do ")) - 12));
 }
 
 void TMon::NulClick() {
+  // Enter answers no: the monitor is the receiver's only record.
   if (confirmClear_ &&
-      !AskYesNo(this, QStringLiteral("Opravdu vymazat monitor přijímače? Záznam, který není uložen, bude ztracen.")))
+      !AskYesNo(this, QStringLiteral("Opravdu vymazat monitor přijímače? Záznam, který není uložen, bude ztracen."),
+                TDefaultAnswer::No))
     return;
   // One "n" only, however often the button is pressed during the wait.
   Nul->setEnabled(false);
   Button2->setEnabled(false);
   try {
-    SendAndWait(monitor::kClearCommand, monitor::kClearWaitMs);
+    Channel().Send(monitor::kClearCommand);
   } catch (...) {
     // The dialog stays, with the monitor as it was read.
     Nul->setEnabled(true);
     Button2->setEnabled(true);
     throw;
   }
+  // The "n" has gone out: the clear is recorded whatever the wait brings.
+  RecordClear();
+  Channel().Sleep(monitor::kClearWaitMs);
   Close();
+}
+
+void TMon::RecordClear() {
+  writelog::TRecord record = writelog::RecordOfWrite("nulování monitoru", Channel().Port().Port(),
+                                                     Channel().ReceiverSerial(), writelog::TOutcome::Sent);
+  record.Details.push_back(savedTo_.isEmpty()
+                               ? std::string("čtení před nulováním neuloženo")
+                               : "čtení před nulováním uloženo do " + QDir::toNativeSeparators(savedTo_).toStdString());
+  Guarded([&] { writelog::Append(record); });
 }
 
 void TMon::FormClose() {

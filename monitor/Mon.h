@@ -32,9 +32,12 @@ class TMon : public TForm {
   // prompt is in, the read-out failed at the 40th look without it.
   void Timer1Timer();
   void Button1Click();  // "OK": closes (during the opening's waits the request is dropped)
-  void Button2Click();  // "Uložit do souboru": the monitor into a file of the operator's choice
-  // "Nulovat monitor": "n" to the receiver, then close; when clearing is
-  // to be confirmed, only after a yes to the question.
+  // "Uložit do souboru": the monitor into a file of the operator's choice;
+  // the line below the buttons says where it went.
+  void Button2Click();
+  // "Nulovat monitor": "n" to the receiver, recorded in the write log, then
+  // close; when clearing is to be confirmed, only after a yes to the question
+  // (Enter answers no).
   void NulClick();
   // Whether "Nulovat monitor" asks before it clears (off at creation).
   void SetConfirmClear(bool confirm) { confirmClear_ = confirm; }
@@ -49,12 +52,17 @@ class TMon : public TForm {
   QPushButton* Button2;
   QPushButton* Nul;
   QTimer* Timer1;  // completion watch of the read-out, 1000 ms
+  TPanel* Ulozeno;  // below the buttons: "Uloženo do <file>" after a save
 
  private:
   void ShowReadFailure();
+  // The clear's record in the write log: the port, the receiver's serial
+  // number if known, and whether and where the read-out before it was saved.
+  void RecordClear();
 
   int ticks_ = 0;  // the watch's tick counter
   QDateTime readAt_;  // when the read-out shown was complete
   QString folder_;    // of the last save; the working folder before one
+  QString savedTo_;   // where the read-out shown was saved, "" when it was not
   bool confirmClear_ = false;
 };

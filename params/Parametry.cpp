@@ -501,7 +501,7 @@ bool TParametry::LeaveEditedFields() {
 }
 
 void TParametry::Button1Click() {
-  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kWriteDamaged))) return;
+  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kWriteDamaged), TDefaultAnswer::No)) return;
   const std::optional<TValues> values = CheckedValues();
   if (!values) return;
 

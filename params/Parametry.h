@@ -65,7 +65,8 @@ class TParametry : public TForm {
   // and nothing saved), every field within the range a set file takes
   // ("Nepovolený vstup" otherwise), then the set as the write would send it
   // into a file of the operator's choice, offered as
-  // "prijimac-<serial number>.q5r" in the folder last used.
+  // "prijimac-<serial number>.q5r" in the folder last used; the line below
+  // the buttons then says "Uloženo do <file>".
   void UlozitClick();
   // "Načíst sadu…" (Ctrl+O): a set file of the operator's choice, read and
   // checked whole first: anything wrong with it is shown with the file's
@@ -166,6 +167,9 @@ class TParametry : public TForm {
   // the fields whose values differ from the read-out, marked and counted.
   void MarkDifferences();
   void RemoveMarks();
+  // The line below the set buttons: before + the file's name (shortened in
+  // its middle to fit) + after.
+  void ShowFileLine(const QString& before, const QString& name, const QString& after);
   // No more marking (a read-out, the defaults).
   void ClearMarks();
   // A field's range for its tip, "0 až 2097151".

@@ -73,7 +73,7 @@ QString TParametry::SetFolder() const {
 }
 
 void TParametry::UlozitClick() {
-  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kSaveDamaged))) return;
+  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kSaveDamaged), TDefaultAnswer::No)) return;
   const std::optional<TValues> values = CheckedValues();
   if (!values) return;
   // What a set file cannot take would make a file that cannot be opened.
@@ -98,6 +98,8 @@ void TParametry::UlozitClick() {
   if (!files::SaveWholeFile(fileName, SetFileText(*values, origin), &why))
     throw std::runtime_error("Sadu parametrů nelze uložit do souboru " +
                              QDir::toNativeSeparators(fileName).toStdString() + ": " + why);
+  // Where it went; the next edit of a marked set brings the count back.
+  ShowFileLine(QStringLiteral("Uloženo do "), QFileInfo(fileName).fileName(), QString());
 }
 
 void TParametry::NacistClick() {
@@ -167,12 +169,15 @@ void TParametry::MarkDifferences() {
         field->setToolTip(RangeTip(name) + QStringLiteral("\nV přijímači: ") + QString::fromStdString(heldText));
       },
       shown, held);
+  ShowFileLine(QStringLiteral("Ze souboru "), markedFile_,
+               QStringLiteral(": ") + DifferingText(static_cast<int>(marks_.size())));
+}
+
+void TParametry::ShowFileLine(const QString& before, const QString& name, const QString& after) {
   // The file's name shortened in its middle, so the line stays one line.
-  const QString count = DifferingText(static_cast<int>(marks_.size()));
   const QFontMetrics metrics(FileNotice->font());
-  const int room = FileNotice->width() - metrics.horizontalAdvance(QStringLiteral("Ze souboru : ") + count) - 12;
-  FileNotice->SetCaption(QStringLiteral("Ze souboru %1: ").arg(metrics.elidedText(markedFile_, Qt::ElideMiddle, room)) +
-                         count);
+  const int room = FileNotice->width() - metrics.horizontalAdvance(before + after) - 12;
+  FileNotice->SetCaption(before + metrics.elidedText(name, Qt::ElideMiddle, room) + after);
   FileNotice->show();
 }
 

@@ -10,6 +10,7 @@ std::string_view OutcomeText(TOutcome outcome) {
     case TOutcome::Verified: return "ověřeno";
     case TOutcome::NotVerified: return "neověřeno";
     case TOutcome::Stopped: return "zastaveno";
+    case TOutcome::Sent: return "odesláno";
   }
   return "";
 }

@@ -7,7 +7,8 @@
 //     Adresa (5): 0 → 612345
 //
 // A header line: the local date and time with its offset from UTC, what was
-// written ("parametry" or "hodiny"), the COM name, the receiver's serial
+// written ("parametry", "hodiny", or "nulování monitoru" for the monitor's
+// clear), the COM name, the receiver's serial
 // number ("výrobní číslo neznámé" when no read-out has given it) and the
 // outcome, two spaces apart; then the details, each on a line of its own
 // indented by two spaces; then a blank line. A line break inside a detail
@@ -24,12 +25,13 @@ enum class TOutcome {
   Verified,     // "ověřeno": the receiver, read back, holds what was written
   NotVerified,  // "neověřeno": written whole, but the read-back differed or got no answer
   Stopped,      // "zastaveno": the write ended before it was complete
+  Sent,         // "odesláno": a command whose effect the receiver does not show (the monitor's clear)
 };
 std::string_view OutcomeText(TOutcome outcome);
 
 struct TRecord {
   std::chrono::system_clock::time_point At;
-  std::string Kind;  // "parametry", "hodiny"
+  std::string Kind;  // "parametry", "hodiny", "nulování monitoru"
   std::string Port;  // "COM1"
   std::optional<int> Serial;
   TOutcome Outcome = TOutcome::Stopped;

@@ -1,7 +1,15 @@
 // Service mode (zov-q5r --servis): the four controls the connection dialog
 // keeps from the operator are the technician's, the operator code typed
 // goes out at the login, and clearing the monitor asks first.
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "DialogTest.h"
@@ -14,6 +22,7 @@
 #include "params/Parametry.h"
 #include "serial/ComPort.h"
 #include "sim/Receiver.h"
+#include "writelog/WriteLog.h"
 
 namespace {
 
@@ -44,18 +53,25 @@ TEST(ServiceMode, TheFourControlsAreAvailableWithServisAndNotWithout) {
   }
 }
 
-TEST(ServiceMode, TheTypedOperatorCodeGoesOutAndClearingTheMonitorAsksFirst) {
+// Enter at the question answers no; the monitor saved first, its clear is
+// recorded with the file it went to.
+TEST(ServiceMode, TheTypedOperatorCodeGoesOutAndClearingTheMonitorAsksFirstAndIsRecorded) {
   sim::Options o;
   o.pacing = false;
   o.resetOnStart = true;
   sim::Receiver rx(o);
   rx.Start();
+  std::remove(writelog::LogPath().c_str());
+  QTemporaryDir dir;
+  const QString saved = QDir(dir.path()).filePath(QStringLiteral("monitor.txt"));
   std::string sent, sentAfterNo = "?";  // once the monitor is read, on the program's side
   Forms forms(true);
   ZOV->ComPort1->SetPort(rx.PortName());
   QObject::connect(&Channel(), &TChannel::Sent, [&](const std::string& bytes) { sent += bytes; });
   auto question = [] { return qobject_cast<QMessageBox*>(ActiveModal()); };
+  auto fileDialog = [] { return qobject_cast<QFileDialog*>(ActiveModal()); };
   QStringList asked;
+  QString savedLine;
   Script s;
   s.Then("the connection dialog", [] { return ActiveModal() == ComInit; },
          [] {
@@ -71,11 +87,21 @@ TEST(ServiceMode, TheTypedOperatorCodeGoesOutAndClearingTheMonitorAsksFirst) {
       .Then("the question", question,
             [&] {
               asked << question()->windowTitle() << question()->text();
-              question()->button(QMessageBox::No)->click();
+              QTest::keyClick(question(), Qt::Key_Return);
             })
       .Then("back in the monitor", [] { return ActiveModal() == Mon; },
             [&] {
               sentAfterNo = sent;
+              Mon->Button2->click();
+            })
+      .Then("the save dialog", fileDialog,
+            [&] {
+              fileDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
+              fileDialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+            })
+      .Then("saved", [] { return ActiveModal() == Mon && !Mon->Ulozeno->Caption().isEmpty(); },
+            [&] {
+              savedLine = Mon->Ulozeno->Caption();
               Mon->Nul->click();
             })
       .Then("the question again", question, [&] { question()->button(QMessageBox::Yes)->click(); });
@@ -92,6 +118,13 @@ TEST(ServiceMode, TheTypedOperatorCodeGoesOutAndClearingTheMonitorAsksFirst) {
   EXPECT_EQ(sentAfterNo, "");
   EXPECT_EQ(sent, "n");
   EXPECT_FALSE(Mon->isVisible());
+  EXPECT_EQ(savedLine, QStringLiteral("Uloženo do ") + saved);
+  std::ifstream log(writelog::LogPath(), std::ios::binary);
+  const std::string record(std::istreambuf_iterator<char>(log), {});
+  EXPECT_NE(record.find("  nulování monitoru  " + rx.PortName() + "  výrobní číslo neznámé  odesláno\n"
+                        "  čtení před nulováním uloženo do " + saved.toStdString() + "\n\n"),
+            std::string::npos)
+      << record;
 }
 
 }  // namespace

@@ -245,7 +245,10 @@ TEST_F(SetFiles, AReceiversSetClonedToAnotherThroughAFile) {
         nameEdit()->setText(file);
         button(QDialogButtonBox::Save)->click();
       })
-      .Then("saved", [] { return ActiveModal() == Parametry; }, [] { Parametry->Button2->click(); });
+      .Then("saved", [] { return ActiveModal() == Parametry; }, [&] {
+        asked << Parametry->FileNotice->Caption();
+        Parametry->Button2->click();
+      });
   ASSERT_TRUE(s.Run([] { ZOV->Params->click(); }));
   ASSERT_EQ(LogInOn(b), "");
 
@@ -281,7 +284,8 @@ TEST_F(SetFiles, AReceiversSetClonedToAnotherThroughAFile) {
 
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   EXPECT_EQ(asked, (QStringList{QFileInfo(documents).isDir() ? documents : QDir::homePath(), "prijimac-4660.q5r",
-                                dir.path(), QStringLiteral("Načíst sadu parametrů")}));
+                                QStringLiteral("Uloženo do prijimac-4660.q5r"), dir.path(),
+                                QStringLiteral("Načíst sadu parametrů")}));
   ASSERT_EQ(looks.size(), 4);
   EXPECT_TRUE(looks[0].contains("Ser1=3 Ser2=232 Op=100 Zapis=9 site+ vsechny+h jedenh -")) << looks[0].toStdString();
   QString opened = looks[0];
