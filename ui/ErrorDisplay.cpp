@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "portmap/PortMap.h"
 #include "serial/ComPort.h"
 #include "ui/Form.h"
 
@@ -44,10 +45,13 @@ QString PortErrorHint(int sysErrno) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case EIO:
-      return QStringLiteral(
-          "Port nebyl nalezen: zkontrolujte kabel a převodník USB, případně mapu portů "
-          "(~/.config/zov-q5r/ports).");
+    case EIO: {
+      // The port map in use, where the operator would look for it.
+      const std::string map = serial::PortMapDir().string();
+      return QStringLiteral("Port nebyl nalezen: zkontrolujte kabel a převodník USB, případně mapu portů (%1).")
+          .arg(map.empty() ? QStringLiteral("tento účet nemá domovskou složku, a tak ani mapu portů")
+                           : QString::fromStdString(map));
+    }
     default:
       return QString();
   }

@@ -7,6 +7,7 @@
 #include "AppTest.h"
 #include "convert/IntConversion.h"
 #include "ui/ErrorDisplay.h"
+#include "portmap/PortMap.h"
 #include "serial/ComPort.h"
 
 TEST(ErrorText, APortErrorWithAnOsCauseAddsTheSystemsWordsAndAHint) {
@@ -26,6 +27,8 @@ TEST(ErrorText, APortErrorWithAnOsCauseAddsTheSystemsWordsAndAHint) {
     EXPECT_TRUE(parts[0].startsWith(QStringLiteral("Unable to open com port")));
     EXPECT_EQ(parts[1], QString::fromLocal8Bit(std::strerror(c.sysErrno)));
     EXPECT_TRUE(parts[2].contains(QString::fromUtf8(c.hintWord))) << parts[2].toStdString();
+    // The port map named is the one in use ($XDG_CONFIG_HOME's here).
+    if (c.winCode == 2) EXPECT_TRUE(parts[2].endsWith("(" + QString::fromStdString(serial::PortMapDir().string()) + ")."));
   }
 }
 
