@@ -4,7 +4,6 @@
 
 #include "app/Chyba.h"
 #include "app/Exit.h"
-#include "app/LineTrace.h"
 #include "app/Navod.h"
 #include "app/ZOV.h"
 #include "clock/SetTim.h"
@@ -13,6 +12,7 @@
 #include "link/Channel.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
+#include "receiver/LineTrace.h"
 #include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 
@@ -121,13 +121,17 @@ void CreateForms(const TStartOptions& options) {
   WireConnection(options.servis);
   if (options.servis) ApplyServiceMode();
   RouteComponentErrorsThroughChannel();
-  if (options.trace) StartTrace(*options.trace, options.servis);
+  if (options.trace) {
+    StartTrace(*options.trace, "zov-q5r", options.servis);
+    SetErrorShownHook([](const QString& text) { TraceError(text.toStdString()); });
+  }
 }
 
 void DestroyForms() {
   // The port first: once it is closed nothing more is received into the
   // windows that go next.
   if (ZOV) ZOV->DestroyPort();
+  SetErrorShownHook(nullptr);
   StopTrace();
   InstallApplicationErrorHandler();
   Destroy(Navod);  // and with it its watch for F1

@@ -17,7 +17,7 @@
 
 #include "Session.h"
 #include "app/Forms.h"
-#include "app/LineTrace.h"
+#include "receiver/LineTrace.h"
 #include "app/ZOV.h"
 #include "params/Parametry.h"
 #include "sim/Receiver.h"
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "param-write-overhead-traced: %s\n", why.c_str());
     return 1;
   }
-  StartTrace(*file, false);
+  StartTrace(*file, "zov-q5r", false);
   const double traced = TimedWrite();
   StopTrace();
   const int accepted = receiver.FramesAccepted();

@@ -3,9 +3,9 @@
 #include <QLocale>
 #include <string>
 
-#include "clock/ClockExchange.h"
-#include "clock/ClockRules.h"
-#include "clock/PcClock.h"
+#include "receiver/ClockExchange.h"
+#include "receiver/ClockRules.h"
+#include "receiver/PcClock.h"
 #include "link/Channel.h"
 #include "link/Cp1250.h"
 #include "serial/ComPort.h"

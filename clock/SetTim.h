@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "clock/ClockRules.h"
+#include "receiver/ClockRules.h"
 
 #include "ui/Controls.h"
 #include "ui/Form.h"

@@ -7,8 +7,8 @@
 
 #include "link/Channel.h"
 #include "serial/ComPort.h"
-#include "monitor/MonitorFile.h"
-#include "monitor/Readout.h"
+#include "receiver/MonitorFile.h"
+#include "receiver/Readout.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Files.h"
 #include "ui/Question.h"

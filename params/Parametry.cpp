@@ -2,7 +2,7 @@
 
 #include "link/Channel.h"
 #include "link/Login.h"
-#include "params/ParamExchange.h"
+#include "receiver/ParamExchange.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 #include "ui/Question.h"

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "params/ParamSet.h"
-#include "params/ParamVerify.h"
+#include "receiver/ParamSet.h"
+#include "receiver/ParamVerify.h"
 #include "ui/Controls.h"
 #include "ui/Files.h"
 #include "ui/Form.h"

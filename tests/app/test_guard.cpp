@@ -28,7 +28,9 @@ TEST(ErrorText, APortErrorWithAnOsCauseAddsTheSystemsWordsAndAHint) {
     EXPECT_EQ(parts[1], QString::fromLocal8Bit(std::strerror(c.sysErrno)));
     EXPECT_TRUE(parts[2].contains(QString::fromUtf8(c.hintWord))) << parts[2].toStdString();
     // The port map named is the one in use ($XDG_CONFIG_HOME's here).
-    if (c.winCode == 2) EXPECT_TRUE(parts[2].endsWith("(" + QString::fromStdString(serial::PortMapDir().string()) + ")."));
+    if (c.winCode == 2) {
+      EXPECT_TRUE(parts[2].endsWith("(" + QString::fromStdString(serial::PortMapDir().string()) + ")."));
+    }
   }
 }
 

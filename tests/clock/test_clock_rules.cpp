@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "clock/ClockRules.h"
-#include "clock/PcClock.h"
+#include "receiver/ClockRules.h"
+#include "receiver/PcClock.h"
 #include "convert/IntConversion.h"
 
 TEST(ClockRules, TheReplyIsCutByPlaceFromTheFirstColonOfItsFirstLine) {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "clock/ClockRules.h"
-#include "clock/PcClock.h"
+#include "receiver/ClockRules.h"
+#include "receiver/PcClock.h"
 
 TEST(ClockVerify, TheReadingMustBeTheWrittenTimeMovedOnByTheElapsedTimeWithin2s) {
   struct Case {

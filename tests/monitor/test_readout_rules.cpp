@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "link/ReceiveText.h"
-#include "monitor/Readout.h"
+#include "receiver/Readout.h"
 
 TEST(MonitorTrim, DeletesTheFirstAndLastLineAsTheMemoLaysThemOut) {
   struct Case {

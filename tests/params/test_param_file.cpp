@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "params/ParamFile.h"
+#include "receiver/ParamFile.h"
 
 using namespace params;
 

@@ -16,7 +16,7 @@
 #include "app/Forms.h"
 #include "app/ZOV.h"
 #include "link/Login.h"
-#include "params/ParamFile.h"
+#include "receiver/ParamFile.h"
 #include "params/Parametry.h"
 
 using namespace params;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "params/ParamSet.h"
+#include "receiver/ParamSet.h"
 
 using namespace params;
 

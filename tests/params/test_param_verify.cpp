@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "params/ParamVerify.h"
+#include "receiver/ParamVerify.h"
 
 using namespace params;
 

@@ -1,4 +1,4 @@
-#include "params/ParamSet.h"
+#include "receiver/ParamSet.h"
 
 #include <algorithm>
 

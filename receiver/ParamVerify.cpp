@@ -1,4 +1,4 @@
-#include "params/ParamVerify.h"
+#include "receiver/ParamVerify.h"
 
 #include <algorithm>
 

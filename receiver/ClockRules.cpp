@@ -1,4 +1,4 @@
-#include "clock/ClockRules.h"
+#include "receiver/ClockRules.h"
 
 #include <chrono>
 #include <cstdlib>

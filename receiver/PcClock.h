@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "clock/ClockRules.h"
+#include "receiver/ClockRules.h"
 
 struct TPcClockTexts {
   QString Dow;

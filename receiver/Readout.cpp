@@ -1,4 +1,4 @@
-#include "monitor/Readout.h"
+#include "receiver/Readout.h"
 
 #include "link/ReceiveText.h"
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "params/ParamSet.h"
+#include "receiver/ParamSet.h"
 
 namespace params {
 

@@ -1,4 +1,4 @@
-#include "app/LineTrace.h"
+#include "receiver/LineTrace.h"
 
 #include <QObject>
 #include <string>
@@ -8,7 +8,6 @@
 #include "link/Channel.h"
 #include "serial/ComPort.h"
 #include "trace/TraceFile.h"
-#include "ui/ErrorDisplay.h"
 
 namespace {
 
@@ -40,11 +39,11 @@ void PortOpened(trace::TTraceFile& file, const TChannel& channel, const char* ho
 
 }  // namespace
 
-void StartTrace(trace::TTraceFile& file, bool servis) {
+void StartTrace(trace::TTraceFile& file, const std::string& program, bool servis) {
   StopTrace();
   wiring.file = &file;
   // The file puts the date before the first line.
-  file.Comment(std::string("zov-q5r " ZOV_VERSION ", trace started") + (servis ? ", service mode" : ""));
+  file.Comment(program + " " ZOV_VERSION ", trace started" + (servis ? ", service mode" : ""));
 
   TChannel& channel = Channel();
   auto& c = wiring.connections;
@@ -59,13 +58,14 @@ void StartTrace(trace::TTraceFile& file, bool servis) {
   c.push_back(QObject::connect(&channel, &TChannel::PortClosed, [&file, &channel] {
     file.Comment("port " + NameAndDevice(channel) + " closed");
   }));
+}
 
-  SetErrorShownHook([&file](const QString& text) { file.Comment("error: " + text.toStdString()); });
+void TraceError(const std::string& text) {
+  if (wiring.file) wiring.file->Comment("error: " + text);
 }
 
 void StopTrace() {
   if (!wiring.file) return;
-  SetErrorShownHook(nullptr);
   for (const QMetaObject::Connection& c : wiring.connections) QObject::disconnect(c);
   wiring = TTraceWiring{};
 }

@@ -1,4 +1,4 @@
-#include "clock/ClockExchange.h"
+#include "receiver/ClockExchange.h"
 
 #include "link/Channel.h"
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "params/ParamSet.h"
-#include "params/ParamVerify.h"
+#include "receiver/ParamSet.h"
+#include "receiver/ParamVerify.h"
 
 namespace params {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "params/ParamSet.h"
+#include "receiver/ParamSet.h"
 
 namespace params {
 

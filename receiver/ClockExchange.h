@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "clock/ClockRules.h"
+#include "receiver/ClockRules.h"
 
 namespace clock_exchange {
 

@@ -1,4 +1,4 @@
-#include "params/ParamFile.h"
+#include "receiver/ParamFile.h"
 
 #include <algorithm>
 #include <map>

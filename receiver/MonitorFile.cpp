@@ -1,4 +1,4 @@
-#include "monitor/MonitorFile.h"
+#include "receiver/MonitorFile.h"
 
 #include <QDir>
 

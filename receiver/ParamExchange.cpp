@@ -1,4 +1,4 @@
-#include "params/ParamExchange.h"
+#include "receiver/ParamExchange.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "clock/PcClock.h"
+#include "receiver/PcClock.h"
 
 namespace {
 // A timer is never early, but the system clock and the timer's clock may
