@@ -13,6 +13,7 @@
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
 #include "receiver/LineTrace.h"
+#include "receiver/Session.h"
 #include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 
@@ -43,8 +44,6 @@ void WireConnection(bool servis) {
   }
 
   QObject::connect(RcvInit, &TRcvInit::LoggedIn, ZOV, [] {
-    // Perhaps another receiver: its serial number is not yet known.
-    Channel().LoggedIn();
     ZOV->Params->setEnabled(true);
     ZOV->Monitor->setEnabled(true);
     ZOV->Tim->setEnabled(true);
@@ -78,21 +77,6 @@ void ApplyServiceMode() {
   Mon->SetConfirmClear(true);
 }
 
-// The serial component's own reports (a failed event wait, a failed read in
-// the receive path) go to the error box as before, and the channel hears of
-// a failed port first, so that a dialog waiting for the receiver stops.
-void RouteComponentErrorsThroughChannel() {
-  SetApplicationErrorHandler([](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const EComPort& e) {
-      Channel().ReportPortFailure(e);
-    } catch (...) {
-    }
-    ShowErrorBox(error);
-  });
-}
-
 template <typename T>
 void Destroy(T*& form) {
   T* f = form;
@@ -120,7 +104,10 @@ void CreateForms(const TStartOptions& options) {
   qApp->installEventFilter(Navod);
   WireConnection(options.servis);
   if (options.servis) ApplyServiceMode();
-  RouteComponentErrorsThroughChannel();
+  // The serial component's own reports go to the error box as before, and
+  // the channel hears of a failed port first, so that a dialog waiting for
+  // the receiver stops.
+  receiver::RouteComponentErrors([](std::exception_ptr error) { ShowErrorBox(error); });
   if (options.trace) {
     StartTrace(*options.trace, "zov-q5r", options.servis);
     SetErrorShownHook([](const QString& text) { TraceError(text.toStdString()); });

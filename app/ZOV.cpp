@@ -12,6 +12,7 @@
 #include "link/Sleeper.h"
 #include "monitor/Mon.h"
 #include "params/Parametry.h"
+#include "receiver/Session.h"
 #include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 
@@ -94,25 +95,11 @@ TZOV::TZOV(QWidget* parent) : TForm(466, kStatusTop + kStatusHeight, parent) {
   Sleeper1 = new TSleeper(this);
   Sleeper1->SetInterval(1000);
 
-  // 9600 baud, 8 data bits, no parity, one stop bit, no flow control with
-  // DTR and RTS held off; NUL bytes dropped; received characters and ring
-  // reported on the main thread. Nothing is opened here.
+  // The receiver's port, as every session has it (9600 8N1, DTR and RTS
+  // held off...). Nothing is opened here.
   ComPort1 = new TComPort(this);
   ComPort1->SetPort("COM1");
-  ComPort1->SetBaudRate(br9600);
-  ComPort1->SetDataBits(dbEight);
-  ComPort1->Parity().SetBits(prNone);
-  ComPort1->SetStopBits(sbOneStopBit);
-  TComFlowControl& flow = ComPort1->FlowControl();
-  flow.SetOutCTSFlow(false);
-  flow.SetOutDSRFlow(false);
-  flow.SetControlDTR(dtrDisable);
-  flow.SetControlRTS(rtsDisable);
-  flow.SetXonXoffOut(false);
-  flow.SetXonXoffIn(false);
-  ComPort1->SetDiscardNull(true);
-  ComPort1->SetEvents(TComEvents{evRxChar, evRing});
-  ComPort1->SetSyncMethod(smThreadSync);
+  receiver::ConfigurePort(*ComPort1);
   ComPort1->OnRxChar = [this](QObject* Sender, int Count) { ComPort1RxChar(Sender, Count); };
 
   FormCreate();

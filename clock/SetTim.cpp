@@ -3,15 +3,13 @@
 #include <QLocale>
 #include <string>
 
+#include "link/Cp1250.h"
 #include "receiver/ClockExchange.h"
 #include "receiver/ClockRules.h"
+#include "receiver/ClockWrite.h"
 #include "receiver/PcClock.h"
-#include "link/Channel.h"
-#include "link/Cp1250.h"
-#include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
-#include "writelog/WriteLog.h"
 
 namespace {
 
@@ -22,12 +20,6 @@ const char* const kVerifying = "Probíhá ověření zápisu";
 const char* const kWriteFailed = "Chyba zápisu hodin přijímače";
 const char* const kVerified = "Hodiny přijímače zapsány a ověřeny";
 const char* const kNotVerified = "Zápis hodin se nepodařilo ověřit";
-const char* const kNoAnswer = "Přijímač neodpověděl";
-
-// Day of week, date and time as the dialog shows them: "3 07.12.2026 23:29:07".
-QString ClockText(const TClockReading& reading) {
-  return FromReceiver(reading.Dvt) + ' ' + FromReceiver(reading.Dat) + ' ' + FromReceiver(reading.Tim);
-}
 
 TPanel* LabelPanel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
   auto* p = new TPanel(parent);
@@ -195,106 +187,49 @@ void TSetTim::Button2Click() {
   for (TEdit* field : {static_cast<TEdit*>(Dvt), static_cast<TEdit*>(Dat), static_cast<TEdit*>(Tim)})
     if (!CheckField(field)) return;
   // The values as checked, whatever happens to the fields meanwhile.
-  TClockReading written{Dvt->text().toStdString(), Dat->EditText().toStdString(), Tim->EditText().toStdString()};
-  const std::vector<std::string> fields = ClockWriteFields(written.Dvt, written.Dat, written.Tim);
-  Write(written, [&] { return fields; });
+  const TClockReading written{Dvt->text().toStdString(), Dat->EditText().toStdString(),
+                              Tim->EditText().toStdString()};
+  StartWrite();
+  ShowWriteEnd(clock_exchange::WriteFields(written, readAtOpening_, [this] { ShowVerifying(); }));
 }
 
 void TSetTim::Button3Click() {
-  // The computer's clock passes the checks the fields pass, before anything
-  // goes out.
-  if (const std::optional<std::string> refusal =
-          PcClockRefusal(PlanPcClockWrite(clock_(), clock_exchange::kSecondsFieldAfterMs))) {
-    MessageDialog().ShowText(QString::fromStdString(*refusal));
-    return;
-  }
-  TClockReading written;
-  std::optional<std::string> withheld;
-  const bool sent = Write(written, [&]() -> std::optional<std::vector<std::string>> {
-    // Held back until the seconds field will go out just after the second
-    // it carries; every field is of that moment, which is checked again: the
-    // computer's clock may have been set or turned past 2099 meanwhile.
-    const TPcClockWrite plan = PlanPcClockWrite(clock_(), clock_exchange::kSecondsFieldAfterMs);
-    if ((withheld = PcClockRefusal(plan))) return std::nullopt;
-    Channel().Sleep(plan.HoldMs);
-    written = plan.Shown;
-    ShowFields(written);
-    return plan.Fields;
-  });
-  if (!sent && withheld) MessageDialog().ShowText(QString::fromStdString(*withheld));
+  StartWrite();
+  ShowWriteEnd(clock_exchange::WritePcClock(
+      clock_, readAtOpening_, [this](const TClockReading& written) { ShowFields(written); },
+      [this] { ShowVerifying(); }));
 }
 
-bool TSetTim::Write(TClockReading& written,
-                    const std::function<std::optional<std::vector<std::string>>()>& fields) {
+void TSetTim::StartWrite() {
   SetWriteRunning(true);
   ShowStatus(kBlue, kWhite, QString::fromUtf8(kWriting));
+}
+
+void TSetTim::ShowVerifying() { ShowStatus(kBlue, kWhite, QString::fromUtf8(kVerifying)); }
+
+void TSetTim::ShowWriteEnd(const clock_exchange::TClockWriteResult& result) {
   using writelog::TOutcome;
-  using clock_exchange::TClockWriteEnd;
-  clock_exchange::TClockWrite write;
-  try {
-    write = clock_exchange::WriteClock(fields);
-  } catch (...) {
-    EndWrite(written, TOutcome::Stopped);
-    throw;
-  }
-  if (write.End == TClockWriteEnd::Withheld) {
-    // Nothing but the carriage return went out: no write, the dialog as it
-    // was before.
+  if (result.Withheld) {
+    // The computer's clock was not written (nothing went out, or only the
+    // carriage return): the dialog as it was before, and the reason.
     Read->hide();
     SetWriteRunning(false);
     SetWriteEnabled(true);
-    return false;
+    MessageDialog().ShowText(QString::fromStdString(*result.Withheld));
+    return;
   }
-  if (write.End == TClockWriteEnd::NoPrompt) {
-    // Nothing has gone out after the carriage return; say so instead of
-    // leaving the write in progress on screen.
-    EndWrite(written, TOutcome::Stopped);
-    return false;
+  if (result.Outcome == TOutcome::Verified) {
+    MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
+    Close();
+    return;
   }
-  // Written is not yet taken: the receiver's clock is read back.
-  ShowStatus(kBlue, kWhite, QString::fromUtf8(kVerifying));
-  std::optional<clock_exchange::TClockRead> read;
-  try {
-    read = clock_exchange::ReadClock();
-  } catch (...) {
-    EndWrite(written, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
-    throw;
-  }
-  if (!read) {
-    EndWrite(written, TOutcome::NotVerified, QString::fromUtf8(kNoAnswer));
-    return true;
-  }
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(read->AskedAt - write.SecondsSent);
-  if (!ClockHolds(written, read->Reading, elapsed.count())) {
-    EndWrite(written, TOutcome::NotVerified, QStringLiteral("Přijímač ukazuje: ") + ClockText(read->Reading));
-    return true;
-  }
-  RecordWrite(written, TOutcome::Verified);
-  MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
-  Close();
-  return true;
-}
-
-void TSetTim::RecordWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why) {
-  writelog::TRecord record = writelog::RecordOfWrite("hodiny", Channel().Port().Port(), Channel().ReceiverSerial(), outcome);
-  record.Details.push_back("před zápisem: " + ClockText(readAtOpening_).toStdString());
-  // "Nastavit podle PC" without the prompt had not yet taken the time.
-  if (!written.Dvt.empty())
-    record.Details.push_back((outcome == writelog::TOutcome::Stopped ? "k zápisu: " : "zapsáno: ") +
-                             ClockText(written).toStdString());
-  // What the read-back found, as the red text says it.
-  if (!why.isEmpty()) record.Details.push_back("po zápisu: " + why.toStdString());
-  Guarded([&] { writelog::Append(record); });
-}
-
-void TSetTim::EndWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why) {
   // Storno is the way out; nothing more is sent.
-  if (outcome == writelog::TOutcome::Stopped)
+  if (result.Outcome == TOutcome::Stopped)
     ShowStatus(kRed, kWhite, QString::fromUtf8(kWriteFailed));
   else
-    ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + why);
+    ShowStatus(kRed, kWhite, QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") + QString::fromStdString(result.Why));
   SetWriteRunning(false);
-  RecordWrite(written, outcome, why);
+  if (result.Error) std::rethrow_exception(result.Error);
 }
 
 void TSetTim::Timer1Timer() {

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "receiver/ClockRules.h"
+#include "receiver/ClockWrite.h"
 
 #include "ui/Controls.h"
 #include "ui/Form.h"
 #include "ui/MaskEdit.h"
-#include "writelog/WriteRecord.h"
 
 class TSetTim : public TForm {
  public:
@@ -77,21 +77,14 @@ class TSetTim : public TForm {
   // when it has ended.
   void SetWriteRunning(bool running);
   void ShowFields(const TClockReading& reading);
-  // The write and its read-back; fields() gives the seven fields and fills
-  // written as the dialog's fields show it, or gives nothing to withhold the
-  // write (the dialog is then as before it, and the result false). False
-  // too when the write stopped before "s".
-  bool Write(TClockReading& written, const std::function<std::optional<std::vector<std::string>>()>& fields);
-  // A write that ended short of a verified one: the red failure text
-  // ("Chyba zápisu hodin přijímače" when it stopped, "Zápis hodin se
-  // nepodařilo ověřit" and why when the read-back did not hold it), and its
-  // record.
-  void EndWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why = QString());
-  // Appends the write's record to the write log: the receiver's clock as
-  // the opening read it, what was written, and the outcome. A record that
-  // cannot be written is shown in the error box; the write stands.
-  // why: what the read-back found, after one that did not hold.
-  void RecordWrite(const TClockReading& written, writelog::TOutcome outcome, const QString& why = QString());
+  // Every button off, the status blue with the writing text.
+  void StartWrite();
+  void ShowVerifying();
+  // What came of a write: the success message and the dialog closed, the
+  // red failure text ("Chyba zápisu hodin přijímače" when it stopped, "Zápis
+  // hodin se nepodařilo ověřit" and why when the read-back did not hold), or
+  // the computer's clock refused, the dialog as it was.
+  void ShowWriteEnd(const clock_exchange::TClockWriteResult& result);
   bool InRange(TEdit* field) const;
   // The edit's own test, then the range check; false after the refusal.
   bool CheckField(TEdit* field);

@@ -4,6 +4,7 @@
 
 #include "link/Channel.h"
 #include "link/Login.h"
+#include "receiver/LoginDrive.h"
 #include "serial/ComPort.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
@@ -81,7 +82,7 @@ TRcvInit::TRcvInit(QWidget* parent) : TForm(371, 282, parent) {
 }
 
 void TRcvInit::FormActivate() {
-  RxText().Clear();
+  receiver::BeginLogin();
   Info->setText(QStringLiteral("Připojeno k portu ") + QString::fromStdString(Channel().Port().Port()));
   StartPolling();
   Panel1->SetColor(kBlue);
@@ -109,16 +110,9 @@ void TRcvInit::ShowLoginFailed(const char* text) {
 
 void TRcvInit::Timer1Timer() {
   ShowWaiting();
-  login::TLoginLine line;
-  line.Send = [](std::string_view text) { Channel().Send(text); };
-  line.Sleep = [](int ms) { Channel().Sleep(ms); };
-  line.Received = [](std::string_view text) { return RxText().Contains(text); };
-  line.ClearReceived = [] { RxText().Clear(); };
-  line.StopPolling = [this] { Timer1->stop(); };
-
   login::TLoginTick tick;
   try {
-    tick = login::LoginTick(line, OperatorCode);
+    tick = receiver::LoginTick(OperatorCode, [this] { Timer1->stop(); });
   } catch (...) {
     // A line that has failed would fail the next space too, and an error
     // box every 500 ms would leave no chance to reach Storno.

@@ -6,13 +6,11 @@
 #include <QTextOption>
 
 #include "link/Channel.h"
-#include "serial/ComPort.h"
 #include "receiver/MonitorFile.h"
 #include "receiver/Readout.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Files.h"
 #include "ui/Question.h"
-#include "writelog/WriteLog.h"
 
 namespace {
 const char* const kReading = "Probíhá čtení monitoru přijímače";
@@ -103,14 +101,13 @@ TMon::TMon(QWidget* parent) : TForm(827, kSavedTop + kSavedHeight, parent) {
 }
 
 void TMon::FormActivate() {
-  Channel().ResetActivity();  // Indik follows
+  // The read-out sets the activity counter to 0, and Indik follows it.
   Indik->show();
   Panel1->show();
   Memo2->show();
   ticks_ = monitor::kFirstTickCount;
   Timer1->stop();
-  Memo1->hide();
-  RxText().Clear();
+  Memo1->hide();  // the read-out clears the receive text it shows
   Panel->SetColor(ButtonFaceColor());
   Panel->SetFontColor(Qt::black);
   Panel->SetCaption(QString::fromUtf8(kReading));
@@ -121,14 +118,9 @@ void TMon::FormActivate() {
   Ulozeno->SetCaption(QString());
   SetActiveControl(Button1);
 
-  monitor::TMonitorLine line;
-  line.Send = [](std::string_view text) { Channel().Send(text); };
-  line.Sleep = [](int ms) { Channel().Sleep(ms); };
-  line.Received = [](std::string_view text) { return RxText().Contains(text); };
-  line.ClearReceived = [] { RxText().Clear(); };
   bool started = false;
   try {
-    started = monitor::StartReadout(line);
+    started = monitor::StartReadoutOnChannel();
   } catch (...) {
     // The port's error ends the read-out; the error box tells which.
     ShowReadFailure();
@@ -142,12 +134,11 @@ void TMon::FormActivate() {
 }
 
 void TMon::Timer1Timer() {
-  switch (monitor::WatchTick(ticks_, RxText().Contains(monitor::kPrompt))) {
+  switch (monitor::WatchOnChannel(ticks_)) {
     case monitor::TWatch::Waiting:
       return;
     case monitor::TWatch::Done:
       // Trimmed while still hidden, so the memo lays the monitor out once.
-      monitor::TrimToMonitor(RxText());
       readAt_ = QDateTime::currentDateTime();
       Memo1->show();
       Button2->setEnabled(true);
@@ -202,26 +193,14 @@ void TMon::NulClick() {
   Nul->setEnabled(false);
   Button2->setEnabled(false);
   try {
-    Channel().Send(monitor::kClearCommand);
+    monitor::ClearMonitor(savedTo_.isEmpty() ? std::string() : QDir::toNativeSeparators(savedTo_).toStdString());
   } catch (...) {
     // The dialog stays, with the monitor as it was read.
     Nul->setEnabled(true);
     Button2->setEnabled(true);
     throw;
   }
-  // The "n" has gone out: the clear is recorded whatever the wait brings.
-  RecordClear();
-  Channel().Sleep(monitor::kClearWaitMs);
   Close();
-}
-
-void TMon::RecordClear() {
-  writelog::TRecord record = writelog::RecordOfWrite("nulování monitoru", Channel().Port().Port(),
-                                                     Channel().ReceiverSerial(), writelog::TOutcome::Sent);
-  record.Details.push_back(savedTo_.isEmpty()
-                               ? std::string("čtení před nulováním neuloženo")
-                               : "čtení před nulováním uloženo do " + QDir::toNativeSeparators(savedTo_).toStdString());
-  Guarded([&] { writelog::Append(record); });
 }
 
 void TMon::FormClose() {

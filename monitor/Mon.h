@@ -56,9 +56,6 @@ class TMon : public TForm {
 
  private:
   void ShowReadFailure();
-  // The clear's record in the write log: the port, the receiver's serial
-  // number if known, and whether and where the read-out before it was saved.
-  void RecordClear();
 
   int ticks_ = 0;  // the watch's tick counter
   QDateTime readAt_;  // when the read-out shown was complete

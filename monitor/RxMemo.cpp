@@ -1,17 +1,15 @@
 #include "monitor/RxMemo.h"
 
-#include <QFontMetricsF>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <cmath>
 
 #include "link/Cp1250.h"
 #include "ui/Controls.h"
 #include "link/ReceiveText.h"
+#include "receiver/Readout.h"
 
 TRxMemo::TRxMemo(TReceiveText& model, QWidget* parent)
     : QPlainTextEdit(parent), model_(model), decoder_(kCp1250Codec) {
@@ -30,18 +28,11 @@ TRxMemo::TRxMemo(TReceiveText& model, QWidget* parent)
 
 TRxMemo::~TRxMemo() { model_.OnChanged = nullptr; }
 
-int TRxMemo::ColumnsFor(int width) const {
-  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  const double margins = 2.0 * frameWidth() + 2.0 * document()->documentMargin() + contentOffset().x();
-  const double advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0'));
-  // Leave one pixel for the caret at the end of a full line.
-  const double usable = width - scrollBar - margins - 1.0;
-  return std::max(1, int(std::floor(usable / advance)));
-}
-
 void TRxMemo::SetBoundsAndWrap(int left, int top, int width, int height) {
   setGeometry(left, top, width, height);
-  model_.SetWrapColumns(ColumnsFor(width));
+  // The monitor's lines are laid out as wide as the read-out takes them,
+  // which the memo's width and font are made for.
+  model_.SetWrapColumns(monitor::kWrapColumns);
 }
 
 QString TRxMemo::Decode(std::string_view bytes) {

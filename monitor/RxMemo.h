@@ -1,8 +1,9 @@
 #pragma once
 // The memo that shows the receive text: read-only, monospaced, one block per
 // displayed line of the model. The model does the wrapping, at the column
-// count that fits the memo's width, so that line numbers mean the same in
-// both; the memo itself never wraps. Changes are applied from the first
+// count the monitor's read-out lays it out with (which the memo's width and
+// font fit), so that line numbers mean the same in both; the memo itself
+// never wraps. Changes are applied from the first
 // changed line on, so appending to a long text costs only its last lines.
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -17,10 +18,9 @@ class TRxMemo : public QPlainTextEdit {
   TRxMemo(TReceiveText& model, QWidget* parent = nullptr);
   ~TRxMemo() override;
 
-  // Places the memo and sets the model's wrap column to what fits.
+  // Places the memo and lays the model out as the monitor's read-out takes
+  // it (monitor::kWrapColumns, which a memo of the monitor's width shows).
   void SetBoundsAndWrap(int left, int top, int width, int height);
-  // Characters that fit in one line of a memo of that width.
-  int ColumnsFor(int width) const;
   // The model's displayed lines from line `first` on have changed.
   void ModelChanged(int first);
   // Brings the memo up to date with the model now.

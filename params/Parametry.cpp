@@ -1,12 +1,17 @@
 #include "params/Parametry.h"
 
-#include "link/Channel.h"
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <stdexcept>
+
+#include "files/Files.h"
 #include "link/Login.h"
-#include "receiver/ParamExchange.h"
+#include "receiver/SetCompare.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialog.h"
 #include "ui/Question.h"
-#include "writelog/WriteLog.h"
 
 using namespace params;
 
@@ -212,6 +217,8 @@ TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight,
   FileNotice->setFocusPolicy(Qt::NoFocus);
   FileNotice->setWordWrap(false);
   FileNotice->hide();
+  marks_ = std::make_unique<TSetMarks>(
+      this, [this](const std::string& name) { return Field(name); }, &TParametry::RangeTip, FileNotice);
 
   // The controls answer to their names (ParamSet.h walks the fields so).
   for (int n = 1; n <= 8; ++n) {
@@ -243,7 +250,7 @@ TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight,
     QWidget* field = Field(name);
     field->setToolTip(RangeTip(name));
     const auto follow = [this] {
-      if (!markedFile_.isEmpty()) Guarded([this] { MarkDifferences(); });
+      if (marks_->Active()) Guarded([this] { marks_->Follow(Texts()); });
     };
     if (auto* spin = qobject_cast<TSpinEdit*>(field)) connect(spin, &TSpinEdit::TextChanged, this, follow);
     else connect(static_cast<QLineEdit*>(field), &QLineEdit::textChanged, this, follow);
@@ -331,7 +338,7 @@ void TParametry::SetWriteRunning(bool running) {
 void TParametry::FormActivate() {
   status->hide();
   Notice->hide();
-  ClearMarks();
+  marks_->Clear();
   ShowStatus(QString::fromUtf8(kReading), ButtonFaceColor(), Qt::black);
   SetWriteEnabled(false);
   // A write of the last opening left them off.
@@ -339,7 +346,7 @@ void TParametry::FormActivate() {
   Default->setEnabled(true);
   std::optional<TReadOut> readOut;
   try {
-    readOut = ReadParams();
+    readOut = ReadSet();
   } catch (...) {
     ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
     throw;
@@ -349,13 +356,10 @@ void TParametry::FormActivate() {
     ShowStatus(QString::fromUtf8(kReadFailed), kRed, kWhite);
     return;
   }
-  ParamImage = readOut->Image;
   receiverImage_ = readOut->Image;
   // Filled by position all the same; the operator is told, and asked
   // before such values are written back.
   readOutWellFormed_ = readOut->WellFormed;
-  if (readOutWellFormed_)
-    Channel().SetReceiverSerial(ParamImage[kSerHiByte] * 256 + ParamImage[kSerLoByte]);
   Notice->setVisible(!readOutWellFormed_);
   ShowImage(ParamImage);
   Read->hide();
@@ -504,60 +508,42 @@ void TParametry::Button1Click() {
   if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kWriteDamaged), TDefaultAnswer::No)) return;
   const std::optional<TValues> values = CheckedValues();
   if (!values) return;
+  // What the write replaces is kept first; without it nothing goes out.
+  SaveBackup(receiverImage_, !readOutWellFormed_);
 
   SetWriteRunning(true);
   ShowStatus(QString::fromUtf8(kWriting), kBlue, kWhite);
   status->setValue(0);
   status->show();
-  const TParamImage image = ImageForWrite(*values, OperatorCode);
-  bool written = false;
-  using writelog::TOutcome;
-  try {
-    written = WriteParams(image, [this](int byte) { status->setValue(byte); });
-  } catch (...) {
-    EndWrite(image, TOutcome::Stopped);
-    throw;
-  }
-  if (!written) {
-    EndWrite(image, TOutcome::Stopped);
+  TSetWrite write;
+  write.Image = ImageForWrite(*values, OperatorCode);
+  write.Receiver = receiverImage_;
+  write.OnByte = [this](int byte) { status->setValue(byte); };
+  write.OnVerifying = [this] {
+    status->hide();
+    ShowStatus(QString::fromUtf8(kVerifying), kBlue, kWhite);
+  };
+  const TSetWriteResult result = WriteSet(write);
+  if (result.Outcome != writelog::TOutcome::Verified) {
+    ShowWriteEnd(result);
+    if (result.Error) std::rethrow_exception(result.Error);
     return;
   }
-  // Written is not yet taken: the receiver's set is read back and compared.
-  status->hide();
-  ShowStatus(QString::fromUtf8(kVerifying), kBlue, kWhite);
-  TVerification verification;
-  try {
-    verification = VerifyParams(image);
-  } catch (...) {
-    const TVerification none{TVerdict::NoAnswer, {}};
-    EndWrite(image, TOutcome::NotVerified, &none);
-    throw;
-  }
-  if (verification.Verdict != TVerdict::Verified) {
-    EndWrite(image, TOutcome::NotVerified, &verification);
-    return;
-  }
-  RecordWrite(image, TOutcome::Verified);
-  // The receiver holds the serial number written (a technician may have
-  // changed it): later records name it.
-  Channel().SetReceiverSerial(image[kSerHiByte] * 256 + image[kSerLoByte]);
   MessageDialog().ShowWith(QStringLiteral("OK"), kGreen, QString::fromUtf8(kVerified));
   Close();
 }
 
-void TParametry::EndWrite(const TParamImage& written, writelog::TOutcome outcome,
-                          const TVerification* verification) {
+void TParametry::ShowWriteEnd(const TSetWriteResult& result) {
   // Nothing more is sent; Storno is the way out, and the next opening
   // reads the receiver's set again.
   status->hide();
-  if (outcome == writelog::TOutcome::Stopped)
+  if (result.Outcome == writelog::TOutcome::Stopped)
     ShowStatus(QString::fromUtf8(kWriteFailed), kRed, kWhite);
   else
     ShowStatus(QString::fromUtf8(kNotVerified) + QStringLiteral("\n\n") +
-                   QString::fromStdString(DescribeVerification(*verification)),
+                   QString::fromStdString(DescribeVerification(result.Verification)),
                kRed, kWhite);
   SetWriteRunning(false);
-  RecordWrite(written, outcome, verification);
 }
 
 void TParametry::Button2Click() { Close(); }
@@ -567,7 +553,7 @@ void TParametry::Button2Click() { Close(); }
 void TParametry::DefaultClick() {
   if (!AskYesNo(this, QStringLiteral("Opravdu zavést předvolené hodnoty ?"))) return;
   // The marks of a set file compare its values; the presets replace them.
-  ClearMarks();
+  marks_->Clear();
   // All networks and transmitters: the boxes' handlers run as on a click.
   site->setChecked(true);
   ShowTexts(DefaultTexts(OperatorCode));
@@ -605,4 +591,65 @@ bool TParametry::LeaveCheck(TEdit* field) {
   MessageDialog().ShowText(QString::fromUtf8(kBadInput));
   field->SetFocusBack();
   return false;
+}
+
+// ---------------------------------------------------------------- set files
+
+namespace {
+
+const char* const kSaveDamaged = "Hodnoty pocházejí z poškozené odpovědi přijímače. Přesto uložit?";
+
+QString Filter() { return QStringLiteral("Sady parametrů (*.q5r)"); }
+
+}  // namespace
+
+QString TParametry::SetFolder() const {
+  if (!setFolder_.isEmpty()) return setFolder_;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+void TParametry::UlozitClick() {
+  if (!readOutWellFormed_ && !AskYesNo(this, QString::fromUtf8(kSaveDamaged), TDefaultAnswer::No)) return;
+  const std::optional<TValues> values = CheckedValues();
+  if (!values) return;
+  // What a set file cannot take would make a file that cannot be opened.
+  if (const std::optional<TRefusal> refusal = CheckForSetFile(*values)) {
+    Refuse(*refusal);
+    return;
+  }
+  const QString offered =
+      QDir(SetFolder()).filePath(QString::fromStdString(SetFileName(SerialNumber(receiverImage_))));
+  const QString fileName =
+      chooseFile_({true, QStringLiteral("Uložit sadu parametrů"), Filter(), QStringLiteral("q5r"), offered});
+  if (fileName.isEmpty()) return;
+  setFolder_ = QFileInfo(fileName).absolutePath();
+  const std::string text =
+      SetFileOf(*values, receiverImage_, !readOutWellFormed_,
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString());
+  std::string why;
+  if (!files::SaveWholeFile(fileName, text, &why))
+    throw std::runtime_error("Sadu parametrů nelze uložit do souboru " +
+                             QDir::toNativeSeparators(fileName).toStdString() + ": " + why);
+  // Where it went; the next edit of a marked set brings the count back.
+  marks_->ShowLine(QStringLiteral("Uloženo do "), QFileInfo(fileName).fileName(), QString());
+}
+
+void TParametry::NacistClick() {
+  const QString fileName =
+      chooseFile_({false, QStringLiteral("Načíst sadu parametrů"), Filter(), QStringLiteral("q5r"), SetFolder()});
+  if (fileName.isEmpty()) return;
+  setFolder_ = QFileInfo(fileName).absolutePath();
+  TValues values;
+  try {
+    values = LoadSetFile(fileName);
+  } catch (const ESetFile& e) {
+    // Nothing of the file has reached the fields.
+    MessageDialog().ShowText(QString::fromStdString(SetFileRefusal(fileName, e)));
+    return;
+  }
+  TParamImage image = ImageWithSet(values, receiverImage_);
+  marks_->Clear();
+  ShowImage(image);
+  marks_->Start(QFileInfo(fileName).fileName(), Texts(), receiverImage_);
 }

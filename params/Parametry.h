@@ -3,11 +3,12 @@
 // opening reads the set from the receiver ("e") while a status panel covers
 // the fields; "Zapsat do přijímače" checks the fields and writes the set
 // back ("z" and the frame, a progress bar running over it), then closes.
-// "Uložit sadu…" and "Načíst sadu…" keep a set in a file and bring it back
-// (ParamFile.h), and every write is recorded in the write log
-// (writelog/WriteLog.h). The set's rules and exchanges are in ParamSet.h and
-// ParamExchange.h; this class wires them to the controls (the set files and
-// the write log in ParametryFiles.cpp).
+// "Uložit sadu…" and "Načíst sadu…" keep a set in a file and bring it back,
+// the fields that differ from the receiver marked (SetMarks.h). The set's
+// rules, its read-out and its write with the read-back, the backup and the
+// record are the receiver layer's (receiver/ParamSet.h, SetWrite.h,
+// SetCompare.h); this class reads the controls, calls them and shows what
+// came of it.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,17 +17,18 @@
 #include <QPushButton>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "params/SetMarks.h"
 #include "receiver/ParamSet.h"
-#include "receiver/ParamVerify.h"
+#include "receiver/SetWrite.h"
 #include "ui/Controls.h"
 #include "ui/Files.h"
 #include "ui/Form.h"
 #include "ui/MaskEdit.h"
-#include "writelog/WriteRecord.h"
 
 class TParametry : public TForm {
  public:
@@ -147,39 +149,18 @@ class TParametry : public TForm {
   // The write's checks (see Button1Click); the values, or nothing after a
   // refusal has been shown.
   std::optional<params::TValues> CheckedValues();
-  // A write that ended short of a verified one: the red failure text (its
-  // text when it stopped, "Zápis parametrů se nepodařilo ověřit" and why
-  // when the read-back did not hold it), and its record.
-  void EndWrite(const TParamImage& written, writelog::TOutcome outcome,
-                const params::TVerification* verification = nullptr);
+  // A write that ended short of a verified one: the red failure text ("Chyba
+  // zápisu parametrů přijímače" when it stopped, "Zápis parametrů se
+  // nepodařilo ověřit" and what the read-back found when it did not hold).
+  void ShowWriteEnd(const params::TSetWriteResult& result);
   void Refuse(const params::TRefusal& refusal);
-  // Appends the write's record to the write log: the fields written that
-  // differ from the read-out, and the outcome. A record that cannot be
-  // written is shown in the error box; the write stands.
-  // After a read-back that did not verify, what it found: each field that
-  // differs as written and held, or that the reply was damaged or missing.
-  void RecordWrite(const TParamImage& written, writelog::TOutcome outcome,
-                   const params::TVerification* verification = nullptr);
-
-  // The set files' marks: a frame behind each field whose value differs from
-  // the receiver's read-out, its text bold, the receiver's value as its tip.
-  // After a set file was opened, and again at every edit until the write:
-  // the fields whose values differ from the read-out, marked and counted.
-  void MarkDifferences();
-  void RemoveMarks();
-  // The line below the set buttons: before + the file's name (shortened in
-  // its middle to fit) + after.
-  void ShowFileLine(const QString& before, const QString& name, const QString& after);
-  // No more marking (a read-out, the defaults).
-  void ClearMarks();
   // A field's range for its tip, "0 až 2097151".
   static QString RangeTip(const std::string& field);
   QString SetFolder() const;
 
   bool readOutWellFormed_ = true;  // the last read-out's reply looked like the receiver's set
   TParamImage receiverImage_{};    // the last read-out's set as the receiver sent it
-  std::vector<TPanel*> marks_;
-  QString markedFile_;  // the set file whose values are marked, without its folder
+  std::unique_ptr<TSetMarks> marks_;  // of the set file opened, following the edits
   QString setFolder_;  // of the last set file saved or opened
   std::function<QString(const TFileQuestion&)> chooseFile_;
 };

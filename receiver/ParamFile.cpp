@@ -139,6 +139,8 @@ std::string SetFileText(const TValues& values, const TSetOrigin& origin) {
           "), operátor " + std::to_string(origin.OperatorCode) + ", pořadí zápisu " +
           std::to_string(origin.WriteOrder) + "\n";
   text += "# Uloženo: " + origin.SavedAt + ", ZOV Q5r " + origin.ProgramVersion + "\n";
+  if (origin.FromDamagedReply)
+    text += "# Pozor: hodnoty pocházejí z poškozené odpovědi přijímače a nemusí odpovídat přijímači.\n";
   ForEachField(
       [&](const std::string& name, const int& value) {
         if (!IsSetFileField(name)) return;

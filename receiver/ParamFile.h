@@ -42,6 +42,7 @@ struct TSetOrigin {
   int WriteOrder = 0;
   std::string SavedAt;         // local date and time, "2026-05-03 14:22:05"
   std::string ProgramVersion;  // "4.03"
+  bool FromDamagedReply = false;  // read from a reply that was not the receiver's set as it should look
 };
 
 // The file's text for the values (their Ser1 and Ser2 are not written).

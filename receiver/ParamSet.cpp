@@ -12,6 +12,24 @@ std::string Decimal(int n) { return std::to_string(n); }
 
 }  // namespace
 
+std::string FieldLabel(std::string_view field) {
+  static const std::pair<std::string_view, const char*> kLabels[] = {
+      {"P0", "Tón tlačítka"},        {"P1", "MSKP GRUPY A"},       {"P2", "MSKP GRUPY B"},
+      {"P3", "MSKP GRUPY C"},        {"P4", "Param. 1"},           {"P5", "Param.2"},
+      {"Dead", "Mrtvý čas"},         {"Net", "Číslo sítě"},        {"Dau1", "Číslo vysílače (1)"},
+      {"Dau2", "Číslo vysílače (2)"}, {"Ser1", "Ser.num Hi"},       {"Ser2", "Ser.num Lo"}};
+  for (const auto& [name, label] : kLabels)
+    if (field == name) return label;
+  const auto digit = [](char c) { return c >= '1' && c <= '8'; };
+  if (field.size() == 4 && field.starts_with("Adr") && digit(field[3]))
+    return "Adresa (" + std::string(1, field[3]) + ")";
+  if (field.size() == 3 && field[0] == 'F' && digit(field[1]) && field[2] >= '1' && field[2] <= '4')
+    return "Adresa (" + std::string(1, field[1]) + "), sloupec " + std::string(1, field[2]);
+  return {};
+}
+
+int SerialNumber(const TParamImage& image) { return image[kSerHiByte] * 256 + image[kSerLoByte]; }
+
 // ---------------------------------------------------------------- read-out
 
 std::string_view ReplyField(std::string_view reply, int i) {

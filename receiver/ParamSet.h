@@ -74,6 +74,14 @@ void ForEachField(Fn&& fn, Fields&... f) {
   fn(std::string("Ser2"), f.Ser2...);
 }
 
+// The label the dialog shows a field by: "Adresa (3)" for Adr3, "Adresa
+// (2), sloupec 3" for F23, "Mrtvý čas" for Dead, "MSKP GRUPY A" for P1,
+// "Číslo vysílače (1)" for Dau1...; "" for a name that is no field.
+std::string FieldLabel(std::string_view field);
+
+// The serial number of a set: Ser.num Hi * 256 + Ser.num Lo.
+int SerialNumber(const TParamImage& image);
+
 // The dialog's editable fields, of one type each: their texts or their
 // numbers.
 template <typename T>

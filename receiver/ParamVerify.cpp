@@ -45,27 +45,23 @@ std::string DescribeVerification(const TVerification& verification, int maxLines
 
 namespace {
 
-// The names of the one-byte fields, by their place in the image.
-const char* ByteName(int byte) {
+// The labels of the one-byte fields, by their place in the image (the
+// operator code is no field: its panel's label).
+std::string ByteName(int byte) {
   switch (byte) {
-    case kDeadByte: return "Mrtvý čas";
-    case kSerHiByte: return "Ser.num Hi";
-    case kSerLoByte: return "Ser.num Lo";
+    case kDeadByte: return FieldLabel("Dead");
+    case kSerHiByte: return FieldLabel("Ser1");
+    case kSerLoByte: return FieldLabel("Ser2");
     case kOperatorByte: return "Operátor";
-    case kNetByte: return "Číslo sítě";
-    case kDau1Byte: return "Číslo vysílače (1)";
-    case kDau2Byte: return "Číslo vysílače (2)";
-    case kToneByte: return "Tón tlačítka";
-    case kP1Byte: return "MSKP GRUPY A";
-    case kP1Byte + 1: return "MSKP GRUPY B";
-    case kP1Byte + 2: return "MSKP GRUPY C";
-    case kP1Byte + 3: return "Param. 1";
-    case kP1Byte + 4: return "Param.2";
-    default: return "";
+    case kNetByte: return FieldLabel("Net");
+    case kDau1Byte: return FieldLabel("Dau1");
+    case kDau2Byte: return FieldLabel("Dau2");
+    case kToneByte: return FieldLabel("P0");
+    default: return byte > kToneByte && byte < kAddressByte ? FieldLabel("P" + std::to_string(byte - kToneByte)) : "";
   }
 }
 
-std::string AddressName(int n) { return "Adresa (" + std::to_string(n) + ")"; }
+std::string AddressName(int n) { return FieldLabel("Adr" + std::to_string(n)); }
 
 }  // namespace
 
@@ -81,7 +77,7 @@ std::vector<TDifference> WriteDifferences(const TParamImage& written, const TPar
     for (int c = 1; c <= 4; ++c) {
       const int byte = kMaskByte + 4 * (n - 1) + (c - 1);
       if (written[byte] != held[byte])
-        out.push_back({AddressName(n) + ", sloupec " + std::to_string(c), written[byte], held[byte]});
+        out.push_back({FieldLabel("F" + std::to_string(n) + std::to_string(c)), written[byte], held[byte]});
     }
   }
   return out;

@@ -5,13 +5,22 @@
 // monitor takes about 30 s at 9600 baud, so the dialog watches for the
 // closing prompt once a second and gives up at the 40th look. "n" clears the
 // monitor; the receiver's answer to it is not looked at. This file is the one
-// place these rules live; the monitor dialog drives them.
+// place these rules live; the monitor dialog and the command-line client
+// drive them (on the program's command channel), each from a timer of its
+// own for the watch.
 #include <functional>
+#include <string>
 #include <string_view>
 
 class TReceiveText;
 
 namespace monitor {
+
+// The monitor's lines laid out as its memo shows them, this many columns
+// wide: the first and the last of them are the receiver's heading and its
+// prompt, which the read-out leaves out (TrimToMonitor). Whoever reads the
+// monitor lays the receive text out so, windows or none.
+inline constexpr int kWrapColumns = 100;
 
 inline constexpr std::string_view kPrompt = "CMD>";
 inline constexpr std::string_view kWake = "\r";       // brings the prompt
@@ -57,5 +66,19 @@ TWatch WatchTick(int& ticks, bool promptReceived);
 // receiver's heading) and then the last one (the closing prompt), as the
 // memo lays them out.
 void TrimToMonitor(TReceiveText& text);
+
+// ---- on the program's command channel
+
+// A read-out starts: the activity counter at 0, the receive text cleared,
+// then StartReadout. A port error is thrown.
+bool StartReadoutOnChannel();
+// One tick of the watch over the receive text; once Done, the receive text
+// holds the monitor lines only (TrimToMonitor).
+TWatch WatchOnChannel(int& ticks);
+// The clear: one "n", its record in the write log (savedTo: the file the
+// read-out before it was saved to, "" when it was not; a record that cannot
+// be written goes to the application's error display), then the wait. A
+// port error before the "n" went out is thrown with nothing recorded.
+void ClearMonitor(const std::string& savedTo);
 
 }  // namespace monitor
