@@ -81,6 +81,10 @@ ProtocolMachine::ProtocolMachine(ProtocolOptions options, Time now) : options_(s
   params_ = DefaultParams();
   monitor_ = DefaultMonitor(options_.monitorLines);
   rng_ = options_.seed ? options_.seed : 1;
+  SetClockToComputer(now);
+}
+
+void ProtocolMachine::SetClockToComputer(Time now) {
   const time_t wall = time(nullptr);
   std::tm tm{};
   localtime_r(&wall, &tm);
@@ -96,33 +100,59 @@ void ProtocolMachine::Open() {
 }
 
 void ProtocolMachine::LineClosed(const std::string& why) {
-  out_.clear();
+  ClearForReset();
   state_ = State::Vanished;
   Note("line closed: " + why);
 }
 
 void ProtocolMachine::Stop() {
-  out_.clear();
+  ClearForReset();
   state_ = State::Stopped;
 }
 
 bool ProtocolMachine::PressReset() {
   if (state_ == State::Vanished || state_ == State::Stopped) return false;
-  out_.clear();
-  password_.clear();
-  frame_.clear();
-  fields_.clear();
-  field_.clear();
+  ClearForReset();
   state_ = State::AwaitSpace;
   Note("reset pressed");
   return true;
 }
 
-std::optional<Piece> ProtocolMachine::TakePiece() {
+void ProtocolMachine::ClearForReset() {
+  out_.clear();
+  password_.clear();
+  frame_.clear();
+  fields_.clear();
+  field_.clear();
+  // A reset before the read-back, or one that cuts its reply short, leaves
+  // the write incomplete: the cable stays.
+  awaitingReadBack_ = false;
+  swapIn_.reset();
+}
+
+std::optional<Piece> ProtocolMachine::TakePiece(Time now) {
+  if (swapIn_ && *swapIn_ == 0) SwapReceiver(now);
   if (out_.empty()) return std::nullopt;
   Piece p = std::move(out_.front());
   out_.pop_front();
+  if (swapIn_) --*swapIn_;
   return p;
+}
+
+void ProtocolMachine::SwapReceiver(Time now) {
+  // Another receiver on the cable, its reset just pressed: its own set and
+  // serial number, its own monitor and clock. What the one before still had
+  // to say goes with it.
+  ClearForReset();
+  const int serial = options_.swapSerials[swapsDone_++] & 0xFFFF;
+  params_ = DefaultParams();
+  params_[4] = static_cast<std::uint8_t>(serial >> 8);
+  params_[5] = static_cast<std::uint8_t>(serial);
+  monitor_ = DefaultMonitor(options_.monitorLines);
+  SetClockToComputer(now);
+  operatorCode_ = -1;
+  state_ = State::AwaitSpace;
+  Note("swapped: now receiver " + std::to_string(serial) + ", just reset");
 }
 
 std::vector<std::string> ProtocolMachine::TakeNotes() { return std::exchange(notes_, {}); }
@@ -267,9 +297,17 @@ void ProtocolMachine::HandleByte(std::uint8_t b, Time at) {
       state_ = State::Command;
       Reply("\r\nCMD>", false);
       return;
-    case State::Command:
+    case State::Command: {
+      // The first "e" after a frame taken reads the write back: once its
+      // reply has gone out whole, the next receiver is on the cable.
+      const bool readBack = b == 'e' && awaitingReadBack_;
       CommandByte(b, at);
+      if (readBack) {
+        awaitingReadBack_ = false;
+        swapIn_ = out_.size();
+      }
       return;
+    }
     case State::Frame:
       frame_ += static_cast<char>(b);
       frameDeadline_ = at + milliseconds(options_.frameTimeoutMs);
@@ -359,6 +397,7 @@ void ProtocolMachine::FinishFrame(bool cutShort) {
   state_ = State::Command;
   const auto refuse = [&](const std::string& why) {
     ++framesRefused_;
+    awaitingReadBack_ = false;   // the last write failed: no completed write to read back
     Note("parameter frame refused: " + why);
     Reply(ToCp1250("\r\nCHYBA ZÁPISU\r\nCMD>"));
   };
@@ -373,6 +412,9 @@ void ProtocolMachine::FinishFrame(bool cutShort) {
     return;
   }
   ++framesAccepted_;
+  // Also when it keeps its old set: it answers as if it had stored the
+  // frame, and the read-back is where the write fails.
+  awaitingReadBack_ = swapsDone_ < options_.swapSerials.size();
   if (Has(Fault::KeepsOldSet)) {
     Note("parameter frame accepted, but the old set kept");
   } else {

@@ -1,7 +1,8 @@
 #pragma once
 // The simulated receiver's side of the protocol, as a machine fed bytes and
 // a clock: the login after a reset, the command line with "e", "z", "t",
-// "s", "m" and "n", and the faults that shape its replies.
+// "s", "m" and "n", the faults that shape its replies, and the cable swap
+// that makes it another receiver after each completed write.
 //
 // It has no line, thread or sleep of its own. Whoever drives it (the
 // Receiver on a pty in real time, a test in virtual time) hands it what
@@ -87,6 +88,12 @@ struct ProtocolOptions {
   int clockTimeoutMs = 2000; // "s": no byte for this long abandons the clock write
   int passwordIdleMs = 1000; // a partial password older than this is dropped
   unsigned seed = 1;         // noise and split points
+  // A fleet written one receiver after another on one port: after each
+  // completed write (a frame taken, then the reply to the "e" that reads it
+  // back gone out whole) the cable goes to the next receiver, which has the
+  // next of these serial numbers (0..65535), the default set otherwise, and
+  // has just been reset. Once they are used up the receiver stays.
+  std::vector<int> swapSerials{};
 };
 
 // A piece of a reply. It goes out once the pieces before it have gone out
@@ -120,9 +127,12 @@ class ProtocolMachine {
   // When Advance has something to do next; nullopt when nothing waits.
   std::optional<Time> NextDeadline() const;
 
-  // The replies, oldest piece first.
-  bool HasOutput() const { return !out_.empty(); }
-  std::optional<Piece> TakePiece();
+  // The replies, oldest piece first. The driver asks for the next piece
+  // only once the one before has gone out whole: a cable swap due after
+  // that piece happens then, at `now`, and drops whatever the receiver
+  // that was there still had to say.
+  bool HasOutput() const { return !out_.empty() || swapIn_.has_value(); }
+  std::optional<Piece> TakePiece(Time now);
   // The events since the last call (reset, login, refused frame, clock set,
   // ...), oldest first.
   std::vector<std::string> TakeNotes();
@@ -137,8 +147,11 @@ class ProtocolMachine {
   static ParamSet DefaultParams();
   const ParamSet& Params() const { return params_; }
   void SetParams(const ParamSet& params) { params_ = params; }
+  int SerialNumber() const { return params_[4] << 8 | params_[5]; }   // bytes 4 and 5, high byte first
+  // Over all the receivers it has been.
   int FramesAccepted() const { return framesAccepted_; }
   int FramesRefused() const { return framesRefused_; }
+  int Swaps() const { return static_cast<int>(swapsDone_); }   // cable swaps so far
 
   ClockTime ClockAt(Time now) const;                     // running from the last set
   void SetClock(const ClockTime& time, Time now);        // fields normalised like a calendar
@@ -156,6 +169,11 @@ class ProtocolMachine {
 
  private:
   void Note(std::string text) { notes_.push_back(std::move(text)); }
+  // What a press of the reset button clears: pending output, half-received
+  // input, a write awaiting its read-back.
+  void ClearForReset();
+  void SetClockToComputer(Time now);
+  void SwapReceiver(Time now);
   void HandleByte(std::uint8_t b, Time at);
   void CommandByte(std::uint8_t b, Time at);
   void EndClockField();
@@ -182,6 +200,11 @@ class ProtocolMachine {
   Time fieldLastByte_{};   // when the field being collected got its last byte
   ParamSet params_{};
   int framesAccepted_ = 0, framesRefused_ = 0;
+  // A frame was taken and the "e" that reads it back has not come yet.
+  bool awaitingReadBack_ = false;
+  // The pieces still to go out before the cable swap; nullopt when none is due.
+  std::optional<std::size_t> swapIn_;
+  std::size_t swapsDone_ = 0;
   // The clock runs from a set point: seconds since 1970 of the set fields
   // taken as UTC, the day of week given with them, and when that was.
   long long clockBase_ = 0;

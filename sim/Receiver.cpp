@@ -281,6 +281,12 @@ int Receiver::FramesAccepted() const {
 int Receiver::FramesRefused() const {
   return Locked([&] { return machine_.FramesRefused(); });
 }
+int Receiver::SerialNumber() const {
+  return Locked([&] { return machine_.SerialNumber(); });
+}
+int Receiver::Swaps() const {
+  return Locked([&] { return machine_.Swaps(); });
+}
 ClockTime Receiver::Clock() const {
   return Locked([&] { return machine_.ClockAt(SteadyClock::now()); });
 }
@@ -415,7 +421,9 @@ void Receiver::PumpOutput(Time now) {
   const std::size_t burst = static_cast<std::size_t>(options_.burst);
   while (master_ >= 0) {
     if (!head_) {
-      head_ = machine_.TakePiece();
+      const int swaps = machine_.Swaps();
+      head_ = machine_.TakePiece(now);
+      if (machine_.Swaps() != swaps) Changed();   // another receiver: its note, and waiters told
       if (!head_) return;
       headStart_ = std::max(now, lineFree_) + head_->pause;
       headSent_ = 0;

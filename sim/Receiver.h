@@ -75,8 +75,10 @@ class Receiver {
   static ParamSet DefaultParams() { return ProtocolMachine::DefaultParams(); }
   ParamSet Params() const;
   void SetParams(const ParamSet& params);
-  int FramesAccepted() const;
+  int SerialNumber() const;                 // bytes 4 and 5 of the set, high byte first
+  int FramesAccepted() const;               // over all the receivers it has been
   int FramesRefused() const;
+  int Swaps() const;                        // cable swaps so far (Options::swapSerials)
 
   ClockTime Clock() const;                  // running from the last set
   void SetClock(const ClockTime& time);     // fields normalised like a calendar

@@ -80,6 +80,17 @@ State at start: parameter set with addresses 543001, 543002, 600100,
 network 7, one transmitter 15 (bytes 15, 15), key tone 2, A B C = 1 2 3;
 the clock at the computer's local time; the monitor as --monitor-lines says.
 
+Cable swap (--swap-after-write 4661,4662): a fleet written one receiver
+after another on one port. A write is complete when a frame after "z" was
+taken ("ZAPSÁNO", with the fault keeps-old-set too) and the first "e" after
+it, the write's read-back, has been answered. As soon as that reply has gone
+out whole the receiver becomes the next one of the list: that serial number
+in bytes 4 and 5 (high byte first), the rest of its set, its monitor and its
+clock as at start (the set written stays with the receiver before), and its
+reset just pressed: it waits for the first space of a login. A refused frame
+is no write, and a reset before the read-back's reply has gone out whole
+leaves the cable where it is. Once the list is used up the receiver stays.
+
 Faults (--fault NAME):
 )";
 
@@ -166,13 +177,18 @@ int ParseCommandLine(int argc, char** argv, sim::Options& o) {
       QStringLiteral("pause of the \"monitor-late\" fault (default 45000)"), QStringLiteral("N"));
   const QCommandLineOption resetOnStart(QStringLiteral("reset-on-start"),
       QStringLiteral("start as if the reset button had just been pressed"));
+  const QCommandLineOption swapAfterWrite(QStringLiteral("swap-after-write"),
+      QStringLiteral("after each completed write (frame and read-back), become the next receiver of this comma "
+                     "list of serial numbers (0..65535), just reset; see \"Cable swap\" below"),
+      QStringLiteral("SERIALS"));
   const QCommandLineOption log(QStringLiteral("log"),
       QStringLiteral("write the traffic log to FILE: one entry per read or write, \"ms rx|tx hex |text|\" "
                      "(ms since start, rx = from the program, tx = to it), \"ms -- note\" for events"),
       QStringLiteral("FILE"));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text"));
   const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
-  parser.addOptions({port, noPacing, burst, monitorLines, fault, slowMs, lateMs, resetOnStart, log, help, version});
+  parser.addOptions(
+      {port, noPacing, burst, monitorLines, fault, slowMs, lateMs, resetOnStart, swapAfterWrite, log, help, version});
 
   if (!parser.parse(args)) return Usage(parser.errorText().toStdString());
   if (parser.isSet(help)) {
@@ -201,6 +217,15 @@ int ParseCommandLine(int argc, char** argv, sim::Options& o) {
   if (parser.isSet(log)) {
     o.logPath = parser.value(log).toLocal8Bit().toStdString();
     if (o.logPath.empty()) return Usage("--log wants a file name");
+  }
+  for (const QString& list : parser.values(swapAfterWrite)) {
+    for (const QString& serial : list.split(QLatin1Char(','))) {
+      int number = 0;
+      if (!ParseInt(serial.toStdString().c_str(), 0, 65535, number))
+        return Usage("--swap-after-write wants serial numbers 0..65535 separated by commas, not '" +
+                     list.toStdString() + "'");
+      o.swapSerials.push_back(number);
+    }
   }
   for (const QString& list : parser.values(fault)) {
     for (const QString& name : list.split(QLatin1Char(','))) {
@@ -250,6 +275,11 @@ int main(int argc, char** argv) {
   std::printf("In zov-q5r choose %s and connect; when it asks for the reset, press Enter here\n"
               "(or: kill -USR1 %d). q then Enter or Ctrl+C ends the simulator.\n",
               rx.PortName().c_str(), static_cast<int>(::getpid()));
+  if (!o.swapSerials.empty()) {
+    std::printf("After each completed write the next receiver is on the cable, just reset:");
+    for (int serial : o.swapSerials) std::printf(" %d", serial);
+    std::printf("\n");
+  }
   if (!o.faults.empty()) {
     std::printf("Faults on:");
     for (auto f : o.faults) std::printf(" %s", std::string(sim::FaultName(f)).c_str());

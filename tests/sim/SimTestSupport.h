@@ -128,10 +128,10 @@ inline sim::Options Fast() {
   return o;
 }
 
-// Presses reset and logs in as the program does; returns false with a
-// failure recorded when a step does not answer.
-inline ::testing::AssertionResult LogIn(sim::Receiver& rx, Line& line, char op = 'd') {
-  rx.PressReset();
+// Presses reset (unless told not to) and logs in as the program does;
+// returns false with a failure recorded when a step does not answer.
+inline ::testing::AssertionResult LogIn(sim::Receiver& rx, Line& line, char op = 'd', bool pressReset = true) {
+  if (pressReset) rx.PressReset();
   line.Send(" ");
   std::string got = line.ReadUntil("WORD:", 2000);
   if (WithoutNul(got).find("WORD:") == std::string::npos) return ::testing::AssertionFailure() << "no WORD: but \"" << got << '"';

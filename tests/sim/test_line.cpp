@@ -1,7 +1,7 @@
 // The simulated receiver on its real line: the published pty, its settings,
 // pacing and bursts, the traffic log that tests use to check the program's
-// timing, and a line that vanishes. What it answers is the protocol
-// machine's, tested in virtual time.
+// timing, a line that vanishes, and the next receiver after a cable swap.
+// What it answers is the protocol machine's, tested in virtual time.
 #include <fstream>
 #include <sstream>
 
@@ -238,6 +238,35 @@ TEST_F(LineTest, VanishClosesTheLineAndRemovesItsPortMapEntry) {
     rx.PressReset();   // nothing left to reset
     EXPECT_EQ(rx.CurrentState(), State::Vanished);
   }
+}
+
+// Paced, the read-back's reply goes out a chunk at a time, whole, and then
+// the program's side logs in on the next receiver without another reset.
+TEST_F(LineTest, AfterAWriteAndItsReadBackTheLineHasTheNextReceiver) {
+  auto o = Fast();
+  o.pacing = true;
+  o.burst = 8;
+  o.swapSerials = {4661};
+  Receiver rx(o);
+  rx.Start();
+  Line line(Line::Resolve(rx.PortNumber()));
+  ASSERT_TRUE(LogIn(rx, line));
+  sim::ParamSet set = Receiver::DefaultParams();
+  set[2] = 99;
+  line.Send("z" + std::string(set.begin(), set.end()) + std::string(sim::kFrameSize - sim::kParamSize, '\xFF'));
+  EXPECT_NE(line.ReadUntil("CMD>", 5000).find("ZAPS\xC1NO"), std::string::npos);
+  line.Send("e");
+  EXPECT_EQ(CutFields(line.ReadUntil("CMD>", 5000)), set);
+
+  ASSERT_TRUE(rx.WaitFor([&] { return rx.Swaps() == 1; }, 5000));
+  EXPECT_EQ(rx.CurrentState(), State::AwaitSpace);
+  EXPECT_EQ(rx.SerialNumber(), 4661);
+  ASSERT_TRUE(LogIn(rx, line, 'd', false));
+  line.Send("e");
+  set = Receiver::DefaultParams();
+  set[5] = 53;   // 4661 = 18 * 256 + 53
+  EXPECT_EQ(CutFields(line.ReadUntil("CMD>", 5000)), set);
+  EXPECT_EQ(rx.Params(), set);
 }
 
 }  // namespace

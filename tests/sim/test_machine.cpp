@@ -1,5 +1,6 @@
 // The simulated receiver's protocol machine in virtual time: the login, every
-// command and every fault, with its timeouts checked to the millisecond.
+// command and every fault, with its timeouts checked to the millisecond, and
+// the cable swap after a completed write.
 #include <algorithm>
 #include <functional>
 
@@ -31,7 +32,7 @@ struct Virtual {
   }
   std::vector<Piece> Pieces() {
     std::vector<Piece> out;
-    while (auto p = m.TakePiece()) out.push_back(*p);
+    while (auto p = m.TakePiece(now)) out.push_back(*p);
     for (auto& n : m.TakeNotes()) notes.push_back(n);
     return out;
   }
@@ -48,8 +49,8 @@ struct Virtual {
   std::vector<std::string> notes;
 };
 
-::testing::AssertionResult LogIn(Virtual& v, char op = 'd') {
-  v.m.PressReset();
+::testing::AssertionResult LogIn(Virtual& v, char op = 'd', bool pressReset = true) {
+  if (pressReset) v.m.PressReset();
   const std::pair<std::string, const char*> steps[] = {{" ", "WORD:"}, {"TREMO", "OP:"}, {std::string(1, op), "CMD>"}};
   for (const auto& [send, prompt] : steps) {
     const std::string got = v.Send(send);
@@ -434,6 +435,93 @@ TEST(MachineFaults, EachShapesTheRepliesAsDescribed) {
     for (const auto& p : s.pieces) s.text += p.bytes;
     c.check(s);
     EXPECT_EQ(faulty.m.CurrentState(), State::Command);
+  }
+}
+
+// ---------------------------------------------------------------- cable swaps
+
+// The set of a receiver fresh from the box, with its own serial number.
+sim::ParamSet SetOf(int serial) {
+  auto p = sim::ProtocolMachine::DefaultParams();
+  p[4] = static_cast<std::uint8_t>(serial >> 8);
+  p[5] = static_cast<std::uint8_t>(serial);
+  return p;
+}
+
+TEST(MachineSwap, OnlyAFrameTakenAndItsReadBackGoneOutWholeSwapTheReceiver) {
+  sim::ParamSet written = SetOf(7), badStart = SetOf(7);
+  badStart[1] = 0;
+  const std::string good = "z" + Frame(written), bad = "z" + Frame(badStart);
+  struct Case {
+    const char* what;
+    std::set<Fault> faults;
+    std::string write;    // after the login; "!" presses the reset button, "~" lets 2 s pass
+    std::string during;   // arrives while the reply to "e" is on its way
+    bool swaps;
+  };
+  const Case cases[] = {
+      {"a frame taken, then its read-back", {}, good, "", true},
+      {"a CR between; one during the reply goes with the receiver left", {}, good + "\r", "\r", true},
+      {"the reply in small pieces: the swap after the last", {Fault::Split}, good, "", true},
+      {"a frame answered as stored, the old set kept", {Fault::KeepsOldSet}, good, "", true},
+      {"a frame refused for its start", {}, bad, "", false},
+      {"a frame taken, then one refused", {}, good + bad, "", false},
+      {"a frame cut short", {}, good.substr(0, 41) + "~", "", false},
+      {"a reset between the frame and the read-back", {}, good + "!", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Virtual v({.faults = c.faults, .swapSerials = {4661, 4662}});
+    ASSERT_TRUE(LogIn(v));
+    v.Send(c.write.substr(0, c.write.find_last_not_of("!~") + 1));
+    if (c.write.ends_with('~')) v.Wait(2000);
+    if (c.write.ends_with('!')) {
+      ASSERT_TRUE(LogIn(v));
+    }
+    v.Replies();
+    const sim::ParamSet before = v.m.Params();
+    v.m.Receive("e" + c.during, v.now);
+    // Piece by piece: until the reply has gone out whole, the receiver that
+    // took the write is on the line.
+    std::string reply;
+    for (std::optional<Piece> p; v.m.Swaps() == 0 && v.m.Params() == before && (p = v.m.TakePiece(v.now));)
+      reply += p->bytes;
+    EXPECT_TRUE(reply.ends_with("CMD>"));
+    EXPECT_EQ(reply.find("CMD>"), reply.size() - 4);   // no answer from the receiver gone
+    EXPECT_EQ(CutFields(reply), before);
+    EXPECT_EQ(v.m.Swaps(), c.swaps ? 1 : 0);
+    EXPECT_EQ(v.m.Params(), c.swaps ? SetOf(4661) : before);
+    EXPECT_EQ(v.m.CurrentState(), c.swaps ? State::AwaitSpace : State::Command);
+    EXPECT_EQ(v.Replies(), "");   // nor later
+    EXPECT_EQ(v.Noted("swapped: now receiver 4661, just reset"), c.swaps);
+  }
+}
+
+TEST(MachineSwap, EachReceiverOfTheListIsFreshUntilTheListIsUsedUp) {
+  const auto key = [](const sim::ClockTime& c) { return std::tuple(c.year, c.month, c.day, c.hour, c.minute, c.second); };
+  Virtual v({.monitorLines = 20, .swapSerials = {4661, 65535}});
+  const int serials[] = {4660, 4661, 65535};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("receiver " + std::to_string(serials[i]));
+    // The next receiver has just been reset: no press before its login.
+    ASSERT_TRUE(LogIn(v, 'd', i == 0));
+    EXPECT_EQ(CutFields(v.Send("e")), SetOf(serials[i]));   // a read-out, no read-back
+    EXPECT_EQ(v.m.MonitorLines(), sim::ProtocolMachine::DefaultMonitor(20));
+    v.m.SetMonitorLines({"0001 event"});
+    v.m.SetClock({1, 1, 1, 2099, 0, 0, 0}, v.now);
+    sim::ParamSet written = SetOf(serials[i]);
+    written[2] = static_cast<std::uint8_t>(10 + i);
+    v.Send("z" + Frame(written));
+    const auto freshBefore = key(sim::ProtocolMachine({}, v.now).ClockAt(v.now));
+    EXPECT_EQ(CutFields(v.Send("e")), written);
+    const auto freshAfter = key(sim::ProtocolMachine({}, v.now).ClockAt(v.now));
+    EXPECT_EQ(v.m.Swaps(), std::min(i + 1, 2));
+    // The last of the list stays, with what it holds; the others are gone.
+    EXPECT_EQ(v.m.CurrentState(), i == 2 ? State::Command : State::AwaitSpace);
+    EXPECT_EQ(v.m.Params() == written, i == 2);
+    EXPECT_EQ(v.m.MonitorLines().size(), i == 2 ? 1u : 20u);
+    const auto clock = key(v.m.ClockAt(v.now));
+    EXPECT_EQ(freshBefore <= clock && clock <= freshAfter, i < 2);
   }
 }
 

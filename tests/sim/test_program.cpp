@@ -98,12 +98,14 @@ TEST_F(ProgramTest, HelpDocumentsEveryFaultAndBadArgumentsAreRefused) {
     EXPECT_EQ(p.Wait(5000), 0);
     for (sim::Fault f : sim::AllFaults()) EXPECT_NE(p.Output().find(sim::FaultName(f)), std::string::npos);
     for (const char* s :
-         {"WORD:", "TREMO", "OP:", "CMD>", "--reset-on-start", "SIGUSR1", "--log", "--no-pacing", "--burst"})
+         {"WORD:", "TREMO", "OP:", "CMD>", "--reset-on-start", "SIGUSR1", "--log", "--no-pacing", "--burst",
+          "--swap-after-write"})
       EXPECT_NE(p.Output().find(s), std::string::npos) << s;
   }
   for (auto args : std::vector<std::vector<std::string>>{
            {"--fault", "bogus"}, {"--port", "COM17"}, {"--port", "LPT1"}, {"--port"}, {"--monitor-lines", "x"},
-           {"--burst", "0"}, {"--frobnicate"}}) {
+           {"--burst", "0"}, {"--frobnicate"}, {"--swap-after-write", "65536"}, {"--swap-after-write", "4661,,4662"},
+           {"--swap-after-write", "4661,x"}, {"--swap-after-write", ""}}) {
     Program p(args);
     EXPECT_EQ(p.Wait(5000), 2) << args[0];
   }
