@@ -85,7 +85,14 @@ void TChannel::ReportPortFailure(const EComPort& error) {
   emit PortFailed();
 }
 
+void TChannel::RequestStop() {
+  stopRequested_ = true;
+  // Ends the waits running now; the next wait sets its own interval again.
+  if (sleeper_ && sleeper_->Sleeping()) sleeper_->SetInterval(0);
+}
+
 void TChannel::ThrowIfFailed() {
+  if (stopRequested_) throw EStopped();
   if (!failure_) return;
   if (!failureRaised_) {
     // The first to meet it takes it from the port, as an operation would.

@@ -18,6 +18,12 @@
 // stood and shows its failure, and the operator sees one error box in all.
 // A port opened again starts clean.
 //
+// A stop that the operator asks for (Ctrl+C in the command-line client) ends
+// the exchange the same way: the wait running then ends at once and throws
+// EStopped, and so does every send or wait after it, until the stop is
+// cleared. Quitting the event loop would not do: every later wait would
+// return at once, and the rest of a frame would go out unpaced.
+//
 // It also keeps the line's state for whoever shows it: the port as it was
 // opened with the device it stands for, whether the receiver on it is logged
 // in or the line has been lost, and the receiver's serial number as far as a
@@ -27,6 +33,7 @@
 #include <QPointer>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -35,6 +42,12 @@
 
 class TComPort;
 class TSleeper;
+
+// An exchange ended by a stop the operator asked for.
+class EStopped : public std::runtime_error {
+ public:
+  EStopped() : std::runtime_error("zastaveno") {}
+};
 
 // What the line is doing, as the operator is told it.
 enum class TLineState {
@@ -85,6 +98,12 @@ class TChannel : public QObject {
   // Whether the port has failed on this opening.
   bool PortHasFailed() const { return failure_ != nullptr; }
 
+  // The operator asks to stop: the running wait ends now and throws
+  // EStopped, as does every send or wait until ClearStop.
+  void RequestStop();
+  void ClearStop() { stopRequested_ = false; }
+  bool StopRequested() const { return stopRequested_; }
+
   // ---- the line's state
   TLineState State() const { return state_; }
   // The COM name and the device it stood for when the port was last opened
@@ -127,6 +146,7 @@ class TChannel : public QObject {
   int activity_ = 0;
   std::unique_ptr<EComPort> failure_;  // of this opening of the port
   bool failureRaised_ = false;         // a send or wait has thrown it already
+  bool stopRequested_ = false;
   TLineState state_ = TLineState::NotConnected;
   std::string openedPort_, openedDevice_;
   std::optional<int> receiverSerial_;

@@ -3,6 +3,7 @@
 // window's port and its receive handler, the activity counter steps, and
 // send-and-wait drives a login and a prompt check.
 #include <QPointer>
+#include <QTimer>
 
 #include "AppTest.h"
 #include "app/Exit.h"
@@ -94,6 +95,24 @@ TEST_F(WithReceiver, TheActivityCounterShows1000AndWrapsTo0Never1001) {
   }
   EXPECT_EQ(highest, 1000);
   EXPECT_EQ(wraps, 2);
+}
+
+// A stop asked for during a wait ends it at once (a wait that did not end
+// would run into the watchdog), and every send or wait after it, until it
+// is cleared: nothing more goes out meanwhile.
+TEST_F(WithReceiver, AStopEndsTheRunningWaitAndEveryExchangeUntilItIsCleared) {
+  LogIn();
+  std::string sent;
+  QObject::connect(&Channel(), &TChannel::Sent, [&](const std::string& bytes) { sent += bytes; });
+  QTimer::singleShot(50, [] { Channel().RequestStop(); });
+  EXPECT_THROW(SendAndWait("\r", 3600 * 1000), EStopped);
+  EXPECT_THROW(SendAndWait("e", 100), EStopped);
+  EXPECT_THROW(Channel().Sleep(100), EStopped);
+  EXPECT_EQ(sent, "\r");
+  Channel().ClearStop();
+  RxText().Clear();
+  EXPECT_NO_THROW(SendAndWait("\r", 1000));
+  EXPECT_TRUE(RxText().Contains("CMD>"));
 }
 
 // The program from start to "Ukončit program" and OK with its port open:

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "ProgramInfo.h"
-#include "params/ParamFile.h"
-#include "params/ParamSet.h"
+#include "receiver/ParamFile.h"
+#include "receiver/ParamSet.h"
 
 // Failures show texts as texts (gtest finds it beside QString).
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
