@@ -154,8 +154,11 @@ TParametry::TParametry(QWidget* parent) : TForm(523, kSetRowTop + kSetRowHeight,
   SetBounds(Button2, 187, 399, 149, 30);
   QFont bold = SansFont(13, true);
   Button2->setFont(bold);
+  // Red while it can be pressed; greyed like every other button when not
+  // (during a write).
   QPalette red = Button2->palette();
-  red.setColor(QPalette::ButtonText, kRed);
+  red.setColor(QPalette::Active, QPalette::ButtonText, kRed);
+  red.setColor(QPalette::Inactive, QPalette::ButtonText, kRed);
   Button2->setPalette(red);
   Panel12 = new TPanel(this);
   SetBounds(Panel12, 344, 390, 163, 46);
