@@ -46,18 +46,6 @@ void SetText(QWidget* field, const std::string& text) {
   else if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->setText(t);
 }
 
-// A selection field (Net, Dau1, Dau2): in the window colour while it can
-// be edited, silver while it stands for "all" or follows another.
-void SetSelectable(TSpinEdit* field, bool selectable) {
-  field->SetColor(selectable ? WindowColor() : kSilver);
-  field->setEnabled(selectable);
-}
-
-void SetSelectable(TSpinEdit* field, const char* text, bool selectable) {
-  field->SetText(QString::fromLatin1(text));
-  SetSelectable(field, selectable);
-}
-
 constexpr int kRowHeight = 21;
 
 QLabel* FieldLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -377,31 +365,6 @@ void TParametry::ShowImage(TParamImage& image) {
   ShowTexts(ImageTexts(image));
 }
 
-void TParametry::ShowSelection(const TSelection& selection) {
-  site->setChecked(selection.AllNetworks);
-  SetSelectable(Net, !selection.AllNetworks);
-  switch (selection.Transmitters) {
-    case TTransmitters::All:
-      vsechny->setChecked(true);
-      jeden->setChecked(false);
-      SetSelectable(Dau1, false);
-      SetSelectable(Dau2, false);
-      break;
-    case TTransmitters::One:
-      vsechny->setChecked(false);
-      jeden->setChecked(true);
-      SetSelectable(Dau1, true);
-      SetSelectable(Dau2, false);
-      break;
-    case TTransmitters::Free:
-      vsechny->setChecked(false);
-      jeden->setChecked(false);
-      SetSelectable(Dau1, true);
-      SetSelectable(Dau2, true);
-      break;
-  }
-}
-
 TTexts TParametry::Texts() const {
   TTexts t;
   ForEachField([this](const std::string& name, std::string& text) { text = Text(Field(name)).toStdString(); }, t);
@@ -414,54 +377,6 @@ void TParametry::ShowTexts(const TTexts& texts) {
   ForEachField([this](const std::string& name, const std::string& text) { SetText(Field(name), text); }, texts);
   Op->SetCaption(QString::fromStdString(texts.Op));
   Zapis->SetCaption(QString::fromStdString(texts.Zapis));
-}
-
-// ---------------------------------------------------------------- selection
-
-void TParametry::SiteClick() {
-  if (site->isChecked()) {
-    SetSelectable(Net, "0", false);
-    vsechny->hide();
-    jeden->hide();
-    jeden->setChecked(false);
-    vsechny->setChecked(true);
-    SetSelectable(Dau1, "0", false);
-    SetSelectable(Dau2, "0", false);
-  } else {
-    SetSelectable(Net, "7", true);
-    vsechny->show();
-    jeden->show();
-    vsechny->setChecked(false);
-    jeden->setChecked(false);
-    SetSelectable(Dau1, "15", true);
-    SetSelectable(Dau2, "15", true);
-  }
-}
-
-void TParametry::vsechnyClick() {
-  if (vsechny->isChecked()) {
-    if (jeden->isChecked()) jeden->setChecked(false);
-    SetSelectable(Dau1, "0", false);
-    SetSelectable(Dau2, "0", false);
-  } else {
-    SetSelectable(Dau1, "15", true);
-    SetSelectable(Dau2, "15", true);
-  }
-}
-
-void TParametry::jedenClick() {
-  if (jeden->isChecked()) {
-    if (vsechny->isChecked()) vsechny->setChecked(false);
-    SetSelectable(Dau1, "15", true);
-    SetSelectable(Dau2, "15", false);
-  } else {
-    SetSelectable(Dau1, "15", true);
-    SetSelectable(Dau2, "15", true);
-  }
-}
-
-void TParametry::Dau1Change() {
-  if (jeden->isChecked()) Dau2->SetText(Dau1->Text());
 }
 
 // ---------------------------------------------------------------- write
@@ -560,13 +475,7 @@ void TParametry::DefaultClick() {
   // All networks and transmitters: the boxes' handlers run as on a click.
   site->setChecked(true);
   ShowTexts(DefaultTexts(OperatorCode));
-  SetSelectable(Net, "0", false);
-  vsechny->hide();
-  jeden->hide();
-  jeden->setChecked(false);
-  vsechny->setChecked(true);
-  SetSelectable(Dau1, "0", false);
-  SetSelectable(Dau2, "0", false);
+  ShowAllNetworks();
 }
 
 // ---------------------------------------------------------------- leave checks

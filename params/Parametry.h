@@ -139,6 +139,9 @@ class TParametry : public TForm {
   // network (either transmitter 0 makes both 0 in image), then the texts.
   void ShowImage(TParamImage& image);
   void ShowSelection(const params::TSelection& selection);
+  // What the presets show: all networks and transmitters, the fields silver
+  // and 0, the transmitter boxes hidden.
+  void ShowAllNetworks();
   params::TTexts Texts() const;
   void ShowTexts(const params::TTexts& texts);
   // The leave check of a P or Ser field; false after "Nepovolený vstup".
