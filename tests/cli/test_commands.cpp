@@ -58,6 +58,7 @@ struct TCase {
   int frames = 0;                     // frames the receiver took
   bool backup = false;                // zalohy/prijimac-4660-*.q5r
   bool outFile = false;               // {out} was written
+  std::vector<std::string> outHas = {};  // and holds them
 };
 
 std::string Replaced(std::string text, const std::string& what, const std::string& with) {
@@ -115,7 +116,8 @@ const TCase kCases[] = {
      .reset = TReset::WhenAsked,
      .out = {R"({"command":"read","port":"{port}","serial":4660,"result":"ok","set":{"Adr1":543001,)",
              R"("Dead":180,)", R"("damaged":false,"file":"{out}"})"},
-     .outFile = true},
+     .outFile = true,
+     .outHas = {"ZOV Q5r sada parametrů, verze 1\n", "\nDead = 180\n"}},
     {.name = "DiffOfTheSameSetIsSilentAndZero",
      .args = {"--port", "{port}", "--json", "diff", "{file}"},
      .file = TFile::Same,
@@ -199,12 +201,20 @@ const TCase kCases[] = {
      .args = {"--servis", "--port", "{port}", "monitor", "-o", "{out}", "--clear", "--yes"},
      .err = {"Příkaz k vymazání monitoru odeslán"},
      .log = {"nulování monitoru  {port}  výrobní číslo neznámé  odesláno\n  čtení před nulováním uloženo do {out}\n"},
-     .outFile = true},
+     .outFile = true,
+     .outHas = {"0001 02.01.25 06:37:00 "}},
     {.name = "APortWhoseDeviceIsMissing",
      .args = {"--port", "COM16", "read"},
      .receiver = false,
      .status = 3,
      .err = {"zov-q5r-cli: Unable to open com port (win error code: 2): "}},
+    {.name = "APortLostDuringTheReadOutIsToldOnceAndTraced",
+     .args = {"--port", "{port}", "read", "--trace", "{out}"},
+     .faults = {sim::Fault::Vanish},
+     .status = 3,
+     .err = {"Čtení parametrů…\nzov-q5r-cli: WaitForEvent method failed (win error code: 1117)"},
+     .outFile = true,
+     .outHas = {"# zov-q5r-cli ", ", trace started\n", " TX 65 |e|\n", "# error: WaitForEvent method failed"}},
     {.name = "AReceiverThatNeverAnswers",
      .args = {"--port", "{port}", "--login-timeout", "1", "read"},
      .reset = TReset::Never,
@@ -347,6 +357,15 @@ TEST_P(CliCommand, EndsAsItShould) {
                                   .entryList({QStringLiteral("prijimac-4660-*.q5r")}, QDir::Files);
   EXPECT_EQ(!backups.isEmpty(), c.backup) << backups.join(' ').toStdString();
   EXPECT_EQ(QFile::exists(QString::fromStdString(out)), c.outFile);
+  const std::string outText = ReadFile(QString::fromStdString(out));
+  for (const std::string& s : c.outHas) EXPECT_NE(outText.find(fill(s)), std::string::npos) << fill(s) << "\n" << outText;
+  // A port error is told once.
+  const auto errors = [&](const std::string& what) {
+    int n = 0;
+    for (std::size_t at = stderrText.find(what); at != std::string::npos; at = stderrText.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_LE(errors("win error code"), 1) << stderrText;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliCommand, ::testing::ValuesIn(kCases),
