@@ -41,6 +41,9 @@ struct TReceiver {
   TEnd End = TEnd::Stopped;
   int Status = kDone;  // the exit status of a write of this receiver alone
   bool EndsRun = false;  // --each: a port lost, a stop, a backup that cannot be saved
+  // It holds the set, or a frame went to it (whole or not): --each does not
+  // take it again in this run.
+  bool Written = false;
 };
 
 const char* ResultName(TEnd end) {
@@ -140,6 +143,7 @@ TReceiver WriteReceiver(TConnection& connection, const params::TValues& file, co
   if (bytes.empty()) {
     out.Info("beze změny");
     r.End = TEnd::Unchanged;
+    r.Written = true;
     if (out.Json()) out.JsonLine(ReceiverObject(connection, r.End, {}, {}));
     return r;
   }
@@ -169,6 +173,7 @@ TReceiver WriteReceiver(TConnection& connection, const params::TValues& file, co
   write.Receiver = held;
   write.OnByte = [&](int i) {
     byte = i;
+    r.Written = true;
     if (i == 0)
       interrupt.BeginFrame([&] {
         const int left = verifying ? (params::kReadWaitMs + 999) / 1000 : SecondsLeft(byte, true);
@@ -226,7 +231,8 @@ int WriteFleet(TConnection& connection, const params::TValues& file) {
   TInterrupt& interrupt = connection.Interrupt();
   std::vector<int> written;
   // One entry a receiver, in order; a receiver not written (a damaged
-  // read-out) that comes again replaces its entry.
+  // read-out, no prompt before the frame) that comes again replaces its
+  // entry.
   std::vector<TReceiver> receivers;
   int status = kDone;
   bool endedEarly = false;  // by Ctrl+C or a failure, before --count
@@ -246,7 +252,7 @@ int WriteFleet(TConnection& connection, const params::TValues& file) {
                                      [&](const TReceiver& o) { return o.Serial && o.Serial == r.Serial; });
       if (same != receivers.end()) *same = r;
       else receivers.push_back(r);
-      if (r.Serial && r.End != TEnd::Damaged && r.End != TEnd::NoAnswer) written.push_back(*r.Serial);
+      if (r.Serial && r.Written) written.push_back(*r.Serial);
     }
     if (r.EndsRun) {
       status = r.Status;
