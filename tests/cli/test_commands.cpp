@@ -49,7 +49,7 @@ struct TCase {
   TReset reset = TReset::OnStart;
   std::set<sim::Fault> faults = {};
   std::vector<int> swaps = {};
-  bool damagedReply = false;  // the receiver's set with one field garbled
+  std::string replyToE = "";  // the receiver's answer to "e" ("": its own)
   std::vector<TSignalAt> interrupts = {};
   bool stdoutClosed = false;  // a pipe whose reader has gone
   int status = 0;
@@ -80,17 +80,22 @@ int FrameBytes(const sim::Receiver& rx) {
   return z == std::string::npos ? 0 : static_cast<int>(text.size() - z - 2);
 }
 
-// The receiver's reply to "e" with its own set, one field not three digits.
-std::string DamagedReply() {
+// The receiver's reply to "e" with its own set, field `at` written as
+// format has it.
+std::string ReplyToE(int at, const char* format) {
   const sim::ParamSet set = sim::Receiver::DefaultParams();
   std::string reply = "PARAMETRY\r\n";
   for (int i = 0; i < sim::kParamSize; ++i) {
     char f[8];
-    std::snprintf(f, sizeof f, i == 40 ? "0x%u" : "%03u", static_cast<unsigned>(set[i]));
+    std::snprintf(f, sizeof f, i == at ? format : "%03u", static_cast<unsigned>(set[i]));
     reply += (i ? "," : "") + std::string(f);
   }
   return reply + "\r\nCMD>";
 }
+// One field not three digits.
+const std::string kDamaged = ReplyToE(40, "0x%u");
+// A dead time of 0, which the receiver may hold but no set file takes.
+const std::string kDeadZero = ReplyToE(2, "000");
 
 // Polls until cond holds; false at the deadline (which only a broken run
 // reaches).
@@ -118,6 +123,11 @@ const TCase kCases[] = {
              R"("Dead":180,)", R"("damaged":false,"file":"{out}"})"},
      .outFile = true,
      .outHas = {"ZOV Q5r sada parametrů, verze 1\n", "\nDead = 180\n"}},
+    {.name = "ReadOfAValueNoSetFileTakesIsRefused",
+     .args = {"--port", "{port}", "read", "-o", "{out}"},
+     .replyToE = kDeadZero,
+     .status = 1,
+     .err = {"zov-q5r-cli: Mrtvý čas (Dead): Nepovolený vstup – přijímač drží 0, sada bere 1 až 255"}},
     {.name = "DiffOfTheSameSetIsSilentAndZero",
      .args = {"--port", "{port}", "--json", "diff", "{file}"},
      .file = TFile::Same,
@@ -152,13 +162,13 @@ const TCase kCases[] = {
     {.name = "WriteAfterADamagedReadOutIsRefused",
      .args = {"--port", "{port}", "write", "{file}"},
      .file = TFile::Different,
-     .damagedReply = true,
+     .replyToE = kDamaged,
      .status = 5,
      .err = {"zov-q5r-cli: Odpověď přijímače je poškozená"}},
     {.name = "WriteAfterADamagedReadOutWithForce",
      .args = {"--port", "{port}", "write", "{file}", "--force"},
      .file = TFile::Different,
-     .damagedReply = true,
+     .replyToE = kDamaged,
      .status = 1,  // the read-back is as damaged
      .err = {"pokračuje se (--force)", "Zápis parametrů se nepodařilo ověřit\nOdpověď přijímače je poškozená\n"},
      .log = {"parametry  {port}  výrobní číslo neznámé  neověřeno\n"},
@@ -283,7 +293,7 @@ TEST_P(CliCommand, EndsAsItShould) {
     o.monitorLines = 20;
     rx = std::make_unique<sim::Receiver>(o);
     rx->Start();
-    if (c.damagedReply) rx->SetCustomReply('e', DamagedReply());
+    if (!c.replyToE.empty()) rx->SetCustomReply('e', c.replyToE);
   }
   const QString setFile = dir.filePath(QStringLiteral("sada.q5r"));
   if (c.file != TFile::None) {
