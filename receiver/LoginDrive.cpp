@@ -6,6 +6,10 @@ namespace receiver {
 
 void BeginLogin() { RxText().Clear(); }
 
+void BeginLoginAfterWake() {
+  if (!RxText().Contains(login::kPasswordPrompt)) BeginLogin();
+}
+
 login::TLoginTick LoginTick(std::uint8_t operatorCode, const std::function<void()>& stopPolling) {
   login::TLoginLine line;
   line.Send = [](std::string_view text) { Channel().Send(text); };

@@ -11,6 +11,12 @@ namespace receiver {
 
 // A login begins: what the receiver sent before is not searched.
 void BeginLogin();
+// A login begins after StillLoggedIn found no command prompt. A receiver
+// reset just before answers that carriage return with its password prompt
+// and then takes the polling spaces for nothing more, waiting for its
+// password: the prompt stays in the receive text, so that the first tick
+// finds it. Without it, as BeginLogin.
+void BeginLoginAfterWake();
 
 // One tick of the login: a space, and once the password prompt has come
 // (stopPolling runs then: no tick may start while this one waits) the

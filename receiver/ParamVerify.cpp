@@ -45,23 +45,24 @@ std::string DescribeVerification(const TVerification& verification, int maxLines
 
 namespace {
 
-// The labels of the one-byte fields, by their place in the image (the
-// operator code is no field: its panel's label).
-std::string ByteName(int byte) {
+// The control of a one-byte field by its place in the image ("Op", the
+// operator code's panel, for byte 6).
+std::string ByteField(int byte) {
   switch (byte) {
-    case kDeadByte: return FieldLabel("Dead");
-    case kSerHiByte: return FieldLabel("Ser1");
-    case kSerLoByte: return FieldLabel("Ser2");
-    case kOperatorByte: return "Operátor";
-    case kNetByte: return FieldLabel("Net");
-    case kDau1Byte: return FieldLabel("Dau1");
-    case kDau2Byte: return FieldLabel("Dau2");
-    case kToneByte: return FieldLabel("P0");
-    default: return byte > kToneByte && byte < kAddressByte ? FieldLabel("P" + std::to_string(byte - kToneByte)) : "";
+    case kDeadByte: return "Dead";
+    case kSerHiByte: return "Ser1";
+    case kSerLoByte: return "Ser2";
+    case kOperatorByte: return "Op";
+    case kNetByte: return "Net";
+    case kDau1Byte: return "Dau1";
+    case kDau2Byte: return "Dau2";
+    case kToneByte: return "P0";
+    default: return byte > kToneByte && byte < kAddressByte ? "P" + std::to_string(byte - kToneByte) : "";
   }
 }
 
-std::string AddressName(int n) { return FieldLabel("Adr" + std::to_string(n)); }
+// Its label (the operator code is no field: its panel's label).
+std::string ByteName(int byte) { return byte == kOperatorByte ? "Operátor" : FieldLabel(ByteField(byte)); }
 
 }  // namespace
 
@@ -69,15 +70,18 @@ std::vector<TDifference> WriteDifferences(const TParamImage& written, const TPar
   std::vector<TDifference> out;
   for (int byte = kDeadByte; byte < kAddressByte; ++byte) {
     if (byte == kOrderByte || written[byte] == held[byte]) continue;
-    out.push_back({ByteName(byte), written[byte], held[byte]});
+    out.push_back({ByteName(byte), written[byte], held[byte], ByteField(byte)});
   }
-  for (int n = 1; n <= 8; ++n)
-    if (Address(written, n) != Address(held, n)) out.push_back({AddressName(n), Address(written, n), Address(held, n)});
+  for (int n = 1; n <= 8; ++n) {
+    const std::string field = "Adr" + std::to_string(n);
+    if (Address(written, n) != Address(held, n))
+      out.push_back({FieldLabel(field), Address(written, n), Address(held, n), field});
+  }
   for (int n = 1; n <= 8; ++n) {
     for (int c = 1; c <= 4; ++c) {
       const int byte = kMaskByte + 4 * (n - 1) + (c - 1);
-      if (written[byte] != held[byte])
-        out.push_back({FieldLabel("F" + std::to_string(n) + std::to_string(c)), written[byte], held[byte]});
+      const std::string field = "F" + std::to_string(n) + std::to_string(c);
+      if (written[byte] != held[byte]) out.push_back({FieldLabel(field), written[byte], held[byte], field});
     }
   }
   return out;

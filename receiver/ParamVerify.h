@@ -25,11 +25,13 @@ bool IsWellFormedReply(std::string_view reply);
 
 // One field whose value the receiver does not hold as written, under the
 // name the dialog shows it by ("Adresa (3)", "Mrtvý čas", "Adresa (2),
-// sloupec 4" for a mask-group value); an address as a whole number.
+// sloupec 4" for a mask-group value) and its control's name ("Adr3",
+// "Dead", "F24"; "Op" for the operator code); an address as a whole number.
 struct TDifference {
   std::string Name;  // UTF-8
   int Written = 0;
   int Held = 0;
+  std::string Field;
   bool operator==(const TDifference&) const = default;
 };
 

@@ -45,6 +45,12 @@ std::vector<TFieldDifference> DifferingFields(const TTexts& shown, const TParamI
   return out;
 }
 
+std::vector<TFieldDifference> SetFileDifferences(const TValues& values, const TParamImage& receiver) {
+  TParamImage shown = ImageWithSet(values, receiver);
+  ReadOutSelection(shown);
+  return DifferingFields(ImageTexts(shown), receiver);
+}
+
 TValues LoadSetFile(const QString& fileName) {
   // No more than a set file may hold, and one byte to tell a larger one. A
   // FIFO or a device is refused without waiting on it.

@@ -39,6 +39,12 @@ struct TFieldDifference {
 // it (either transmitter 0 makes both 0), in the dialog's tab order.
 std::vector<TFieldDifference> DifferingFields(const TTexts& shown, const TParamImage& receiver);
 
+// The fields in which a set file's values and the receiver's read-out
+// differ, as "Načíst sadu…" marks them: the file's values shown for that
+// receiver (ImageWithSet, as the read-out shows a set) against the
+// read-out.
+std::vector<TFieldDifference> SetFileDifferences(const TValues& values, const TParamImage& receiver);
+
 // A set file that cannot be read at all (missing, a FIFO or a device, no
 // permission): what() names it and says why.
 class ESetFileUnreadable : public std::runtime_error {

@@ -2,12 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "portmap/PortMap.h"
 #include "serial/ComPort.h"
+#include "serial/PortErrorHint.h"
 #include "ui/Form.h"
 
 namespace {
@@ -29,33 +28,7 @@ void Guarded(const std::function<void()>& handler) {
   }
 }
 
-QString PortErrorHint(int sysErrno) {
-  switch (sysErrno) {
-    case EACCES:
-    case EPERM:
-      return QStringLiteral(
-          "K portu nemáte přístup: uživatel musí být ve skupině dialout "
-          "(sudo usermod -aG dialout $USER) a pak se znovu přihlásit.");
-    case EBUSY:
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-    case EAGAIN:
-      return QStringLiteral("Port používá jiný program. Ukončete ho a zkuste to znovu.");
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case EIO: {
-      // The port map in use, where the operator would look for it.
-      const std::string map = serial::PortMapDir().string();
-      return QStringLiteral("Port nebyl nalezen: zkontrolujte kabel a převodník USB, případně mapu portů (%1).")
-          .arg(map.empty() ? QStringLiteral("tento účet nemá domovskou složku, a tak ani mapu portů")
-                           : QString::fromStdString(map));
-    }
-    default:
-      return QString();
-  }
-}
+QString PortErrorHint(int sysErrno) { return QString::fromStdString(serial::PortErrorHint(sysErrno)); }
 
 QString ErrorBoxText(std::exception_ptr error) {
   try {

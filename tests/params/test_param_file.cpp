@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "receiver/ParamFile.h"
+#include "receiver/SetCompare.h"
 
 using namespace params;
 
@@ -156,4 +159,38 @@ TEST(SetFile, RandomContentIsReadWholeOrRefusedWithItsLine) {
   // most do not.
   EXPECT_GT(whole, 2000);
   EXPECT_GT(refused, 4000);
+}
+
+// A file against a receiver's read-out, as "Načíst sadu…" marks them: the
+// receiver's own bytes (header, write order, serial number, operator code)
+// never differ, and the transmitters compare as the read-out shows them.
+TEST(SetFile, DiffersFromAReceiverInTheFieldsTheDialogMarks) {
+  TParamImage receiver = ImageForWrite(AtEnd(false), 100);
+  receiver[kOrderByte] = 3;
+  receiver[kSerHiByte] = 18;
+  receiver[kDeadByte] = 180;
+  receiver[kDau1Byte] = 5;  // with Dau2 0 it shows all transmitters: both 0
+  receiver[kDau2Byte] = 0;
+  const TValues same = ValuesOfReadOut(receiver);
+  EXPECT_EQ(same.Dau1, 0);
+  struct Case {
+    const char* what;
+    std::function<void(TValues&)> edit;
+    std::vector<TFieldDifference> expected;
+  } cases[] = {
+      {"the read-out itself", [](TValues&) {}, {}},
+      {"the serial number stays the receiver's", [](TValues& v) { v.Ser1 = 0; }, {}},
+      {"the dead time", [](TValues& v) { v.Dead = 99; }, {{"Dead", "Mrtvý čas", "99", "180"}}},
+      {"one transmitter",
+       [](TValues& v) { v.Dau1 = v.Dau2 = 7; },
+       {{"Dau1", "Číslo vysílače (1)", "7", "0"}, {"Dau2", "Číslo vysílače (2)", "7", "0"}}},
+      {"an address and its column in tab order",
+       [](TValues& v) { v.F[1][2] = 4, v.Adr[1] = 2097151; },
+       {{"Adr2", "Adresa (2)", "2097151", "0"}, {"F23", "Adresa (2), sloupec 3", "4", "1"}}},
+  };
+  for (const Case& c : cases) {
+    TValues file = same;
+    c.edit(file);
+    EXPECT_EQ(SetFileDifferences(file, receiver), c.expected) << c.what;
+  }
 }

@@ -2,8 +2,10 @@
 // the set at all, and which fields a read-back shows differing from a write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "receiver/ParamVerify.h"
 
@@ -104,13 +106,32 @@ TEST(ParamVerify, DifferencesNameTheFieldsAsTheDialogDoesHeaderAndOrderExcepted)
   held[kDau2Byte] = 0;
   const std::vector<TDifference> d = WriteDifferences(written, held);
   const std::vector<TDifference> expected = {
-      {"Mrtvý čas", 2, 0},
-      {"Číslo vysílače (2)", 9, 0},
-      {"Param.2", 15, 7},
-      {"Adresa (3)", Address(written, 3), Address(held, 3)},
-      {"Adresa (2), sloupec 4", 47, 5},
+      {"Mrtvý čas", 2, 0, "Dead"},
+      {"Číslo vysílače (2)", 9, 0, "Dau2"},
+      {"Param.2", 15, 7, "P5"},
+      {"Adresa (3)", Address(written, 3), Address(held, 3), "Adr3"},
+      {"Adresa (2), sloupec 4", 47, 5, "F24"},
   };
   EXPECT_EQ(d, expected);
   EXPECT_EQ(DescribeDifferences(d, 2),
             "Mrtvý čas: zapsáno 2, v přijímači 0\nČíslo vysílače (2): zapsáno 9, v přijímači 0\n… a dalších 3");
+}
+
+// Every byte a write is checked by names its control, and the control's
+// label is the name shown; each field once, an address for its three bytes.
+TEST(ParamVerify, EveryDifferenceNamesItsFieldAndTheFieldsLabel) {
+  TParamImage written{};
+  TParamImage held{};
+  held.fill(1);
+  std::vector<std::string> fields;
+  for (const TDifference& d : WriteDifferences(written, held)) {
+    EXPECT_EQ(d.Name, d.Field == "Op" ? std::string("Operátor") : FieldLabel(d.Field)) << d.Field;
+    fields.push_back(d.Field);
+  }
+  std::vector<std::string> expected;
+  ForEachField([&](const std::string& name) { expected.push_back(name); });
+  expected.push_back("Op");
+  std::sort(fields.begin(), fields.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(fields, expected);
 }
