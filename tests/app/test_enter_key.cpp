@@ -29,9 +29,9 @@ struct Case {
 
 TEST_F(EnterKey, InAFieldPressesNoButtonAndOnAFocusedButtonPressesThatOne) {
   const Case cases[] = {
-      {"parameters", [] -> TForm* { return Parametry; }, [] { return ZOV->Params; }, [] { return Parametry->Button2; }},
-      {"clock", [] -> TForm* { return SetTim; }, [] { return ZOV->Tim; }, [] { return SetTim->Button1; }},
-      {"connection", [] -> TForm* { return ComInit; }, [] { return ZOV->ComIni; }, [] { return ComInit->Button1; }},
+      {"parameters", []() -> TForm* { return Parametry; }, [] { return ZOV->Params; }, [] { return Parametry->Button2; }},
+      {"clock", []() -> TForm* { return SetTim; }, [] { return ZOV->Tim; }, [] { return SetTim->Button1; }},
+      {"connection", []() -> TForm* { return ComInit; }, [] { return ZOV->ComIni; }, [] { return ComInit->Button1; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -49,7 +49,7 @@ QString Enabled(TForm* d) {
 
 TEST_F(WriteOutcome, EveryButtonIsOffWhileTheWriteRunsAndTheOutcomeIsShown) {
   const Case cases[] = {
-      {"parameters, not held", sim::Fault::KeepsOldSet, [] { return ZOV->Params; }, [] -> TForm* { return Parametry; },
+      {"parameters, not held", sim::Fault::KeepsOldSet, [] { return ZOV->Params; }, []() -> TForm* { return Parametry; },
        [] { return Parametry->Running() && Parametry->Button1->isEnabled(); },
        [] {
          Parametry->Dead->SetText(QStringLiteral("99"));
@@ -58,11 +58,11 @@ TEST_F(WriteOutcome, EveryButtonIsOffWhileTheWriteRunsAndTheOutcomeIsShown) {
        std::string(1, '\xFF'), "e", [] { return Parametry->Read->Caption(); },
        QStringLiteral("Zápis parametrů se nepodařilo ověřit"), [] { return Enabled(Parametry); },
        "neověřeno\n  Mrtvý čas: 180 → 99\n  po zápisu: Mrtvý čas: zapsáno 99, v přijímači 180\n\n"},
-      {"clock, not held", sim::Fault::ClockOff, [] { return ZOV->Tim; }, [] -> TForm* { return SetTim; },
+      {"clock, not held", sim::Fault::ClockOff, [] { return ZOV->Tim; }, []() -> TForm* { return SetTim; },
        [] { return SetTim->Running() && SetTim->Button2->isEnabled(); }, [] { SetTim->Button2->click(); }, "s", "t",
        [] { return SetTim->Read->Caption(); }, QStringLiteral("Zápis hodin se nepodařilo ověřit"),
        [] { return Enabled(SetTim); }, "\n  po zápisu: Přijímač ukazuje: "},
-      {"clock from the PC, held", sim::Fault::Silent, [] { return ZOV->Tim; }, [] -> TForm* { return SetTim; },
+      {"clock from the PC, held", sim::Fault::Silent, [] { return ZOV->Tim; }, []() -> TForm* { return SetTim; },
        [] { return SetTim->Running() && SetTim->Button3->isEnabled(); }, [] { SetTim->Button3->click(); }, "s", "t",
        [] { return SetTim->Read->Caption(); }, QStringLiteral("Hodiny přijímače zapsány a ověřeny"), nullptr,
        "ověřeno\n"},
@@ -110,8 +110,9 @@ TEST_F(WriteOutcome, EveryButtonIsOffWhileTheWriteRunsAndTheOutcomeIsShown) {
     EXPECT_EQ(during, (QStringList{"", ""}));
     EXPECT_EQ(status, QStringLiteral("Probíhá ověření zápisu"));
     EXPECT_EQ(shown, c.outcome);
-    if (c.enabledAfter)
+    if (c.enabledAfter) {
       EXPECT_EQ(enabledAfter, d == Parametry ? QStringLiteral("Storno,Uložit sadu…") : QStringLiteral("Storno"));
+    }
     EXPECT_FALSE(d->isVisible());
     EXPECT_NE(WriteLogText().find(c.logged), std::string::npos) << WriteLogText();
     // The next opening has its buttons back.
