@@ -81,6 +81,8 @@ void TChannel::ReportPortFailure(const EComPort& error) {
     failure_ = std::make_unique<EComPort>(error);
     failureRaised_ = false;
   }
+  // A wait running now ends at once: nothing more can come.
+  if (sleeper_ && sleeper_->Sleeping()) sleeper_->SetInterval(0);
   SetState(TLineState::Lost);
   emit PortFailed();
 }

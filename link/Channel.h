@@ -91,9 +91,9 @@ class TChannel : public QObject {
   // The serial component has reported a failure of the port that no caller
   // of ours could catch (the event thread's wait failed, a read in the receive
   // path failed); the program's error display passes it on before it shows
-  // it. A wait running now, or the next send or wait, ends with it (see
-  // above); the line is lost, and PortFailed tells whoever watches the
-  // receiver outside a wait.
+  // it. A wait running now ends at once with it, or the next send or wait
+  // does (see above); the line is lost, and PortFailed tells whoever watches
+  // the receiver outside a wait.
   void ReportPortFailure(const EComPort& error);
   // Whether the port has failed on this opening.
   bool PortHasFailed() const { return failure_ != nullptr; }

@@ -84,6 +84,21 @@ TEST_F(LineState, AFailureOutsideAWaitEndsTheNextExchangeAndANewOpeningStartsCle
   EXPECT_EQ(boxes.count, 1);
 }
 
+// A failure reported while a wait runs ends it at once (one that ran on to
+// its end would run into the watchdog), with the port's error told once.
+TEST_F(LineState, AFailureDuringAWaitEndsItAtOnce) {
+  StartLoggedIn();
+  ErrorBoxes boxes;
+  QTimer::singleShot(50, [this] { Rx().Vanish(); });
+  try {
+    SendAndWait("\r", 3600 * 1000);
+    ADD_FAILURE() << "the wait outlived the port";
+  } catch (const EComPort&) {
+  }
+  EXPECT_TRUE(WaitUntil([&] { return boxes.count == 1; }));
+  EXPECT_EQ(Channel().State(), TLineState::Lost);
+}
+
 // A technician changes a receiver's serial number in service mode: the
 // clock write after it is recorded under the new number; a new opening of
 // the port forgets it.
