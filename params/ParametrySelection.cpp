@@ -58,13 +58,7 @@ void TParametry::ShowAllNetworks() {
 
 void TParametry::SiteClick() {
   if (site->isChecked()) {
-    SetSelectable(Net, "0", false);
-    vsechny->hide();
-    jeden->hide();
-    jeden->setChecked(false);
-    vsechny->setChecked(true);
-    SetSelectable(Dau1, "0", false);
-    SetSelectable(Dau2, "0", false);
+    ShowAllNetworks();
   } else {
     SetSelectable(Net, "7", true);
     vsechny->show();
